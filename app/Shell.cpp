@@ -1,0 +1,93 @@
+#include "app/Shell.h"
+
+#include "app/Config.h"
+#include "app/Window.h"
+
+std::int32_t keepRunning = 0;
+std::int32_t wantFullscreen = 0;
+
+void requestQuit(RenderWindow* window) {
+  ws::windowSystem().postMessage(window->window, ws::MsgQuit, 0, 0);
+  keepRunning = 0;
+}
+
+void requestScreenModeToggle(RenderWindow* window) {
+  ws::windowSystem().postMessage(window->window, MSG_TOGGLE_SCREEN_MODE, 0, 0);
+}
+
+void runFrameLoop(RenderWindow& window, const DemoHooks& hooks) {
+  ws::WindowSystem& system = ws::windowSystem();
+  for (;;) {
+    ws::Message message;
+    if (system.peekMessage(message, window.window)) {
+      if (message.message == ws::MsgQuit) break;
+      system.dispatchMessage(message);
+    } else if (window.visible) {
+      const std::uint32_t now = system.tickCount();
+      hooks.update(now - window.lastTick);  // unsigned: the counter's wrap is harmless
+      window.lastTick = now;
+      hooks.draw();
+      system.swapBuffers(window.deviceContext);
+    } else {
+      system.waitMessage();
+    }
+  }
+}
+
+int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
+  ws::WindowSystem& system = ws::windowSystem();
+  static AppInstance app;
+  static KeyStates keys;
+  static RenderWindow window;
+
+  app = AppInstance{};
+  app.instance = instance;
+
+  Config& config = Config::instance();
+  config.read();
+
+  window = RenderWindow{};
+  window.keys = &keys;
+  window.app = &app;
+  window.width = config.width();
+  window.height = config.height();
+  window.title = windowTitle;
+  window.bitsPerPixel = 32;
+  window.fullscreen = 1;
+  keys = KeyStates{};
+
+  if (system.messageBox(nullptr, "Would You Like To Run In Fullscreen Mode?",
+                        "Start FullScreen?", ws::MbYesNo | ws::MbIconQuestion) == ws::IdNo) {
+    window.fullscreen = 0;
+  }
+
+  if (!registerRenderClass(&app)) {
+    system.messageBox(nullptr, "Error Registering Window Class!", "Error",
+                      ws::MbOk | ws::MbIconExclamation);
+    return -1;
+  }
+
+  int status = 0;
+  keepRunning = 1;
+  wantFullscreen = window.fullscreen;
+  do {
+    window.fullscreen = wantFullscreen;
+    if (!openRenderWindow(&window)) {
+      system.messageBox(nullptr, "Error Creating OpenGL Window", "Error",
+                        ws::MbOk | ws::MbIconExclamation);
+      keepRunning = 0;
+      status = 1;
+      break;
+    }
+    if (hooks.init(&window, &keys)) {
+      runFrameLoop(window, hooks);
+    } else {
+      requestQuit(&window);
+    }
+    hooks.shutdown();
+    closeRenderWindow(&window);
+  } while (keepRunning == 1);
+
+  system.unregisterClass(app.className, app.instance);
+  return status;
+}

@@ -1,0 +1,216 @@
+#include "app/Window.h"
+
+#include "gl/GlApi.h"
+
+const char* const windowTitle = "Pencil NPR Demo - [https://example.org/pencil-npr]";
+
+ws::WindowClass renderWindowClass(AppInstance* app) {
+  ws::WindowClass wc;
+  wc.size = 48;
+  wc.style = ws::CsHRedraw | ws::CsVRedraw | ws::CsOwnDc;
+  wc.proc = renderWindowProc;
+  wc.instance = app->instance;
+  wc.cursor = ws::CursorArrow;
+  wc.background = ws::BrushAppWorkspace;
+  wc.className = app->className;
+  return wc;
+}
+
+ws::PixelFormatRequest pixelFormatRequest(int bitsPerPixel) {
+  ws::PixelFormatRequest pfd;
+  pfd.size = 40;
+  pfd.version = 1;
+  pfd.flags = ws::PfdDrawToWindow | ws::PfdSupportOpenGl | ws::PfdDoubleBuffer;
+  pfd.pixelType = ws::PfdTypeRgba;
+  pfd.colorBits = static_cast<std::uint8_t>(bitsPerPixel);
+  pfd.depthBits = 16;
+  pfd.stencilBits = 1;
+  pfd.layerType = ws::PfdMainPlane;
+  return pfd;
+}
+
+ws::DisplayModeRequest displayModeRequest(int width, int height, int bitsPerPixel) {
+  ws::DisplayModeRequest mode;
+  mode.size = ws::DisplayModeRequestSize;
+  mode.width = static_cast<std::uint32_t>(width);
+  mode.height = static_cast<std::uint32_t>(height);
+  mode.bitsPerPixel = static_cast<std::uint32_t>(bitsPerPixel);
+  mode.fields = ws::DmBitsPerPel | ws::DmPelsWidth | ws::DmPelsHeight;
+  return mode;
+}
+
+namespace {
+
+void errorBox(const char* text) {
+  ws::windowSystem().messageBox(nullptr, text, "Error", ws::MbOk | ws::MbIconExclamation);
+}
+
+RenderWindow* windowRecord(ws::WindowHandle handle) {
+  return reinterpret_cast<RenderWindow*>(ws::windowSystem().windowUserData(handle));
+}
+
+}  // namespace
+
+bool registerRenderClass(AppInstance* app) {
+  if (!ws::windowSystem().registerClass(renderWindowClass(app))) {
+    errorBox("RegisterClassEx Failed!");
+    return false;
+  }
+  return true;
+}
+
+bool switchDisplayMode(int width, int height, int bitsPerPixel) {
+  const ws::DisplayModeRequest mode = displayModeRequest(width, height, bitsPerPixel);
+  return ws::windowSystem().changeDisplaySettings(&mode, ws::CdsFullscreen);
+}
+
+bool openRenderWindow(RenderWindow* window) {
+  ws::WindowSystem& system = ws::windowSystem();
+  const ws::PixelFormatRequest pfd = pixelFormatRequest(window->bitsPerPixel);
+  ws::Rect rect{0, 0, window->width, window->height};
+  std::uint32_t style = ws::WsOverlappedWindow;
+  std::uint32_t exStyle = ws::WsExAppWindow;
+  bool switched = false;
+
+  if (window->fullscreen == 1) {
+    if (switchDisplayMode(window->width, window->height, window->bitsPerPixel)) {
+      system.showCursor(false);
+      style = ws::WsPopup;
+      exStyle = ws::WsExAppWindow | ws::WsExTopmost;
+      switched = true;
+    } else {
+      errorBox("Mode Switch Failed.\nRunning In Windowed Mode.");
+      window->fullscreen = 0;
+    }
+  } else {
+    system.adjustWindowRect(rect, style, false, exStyle);
+  }
+
+  // A failed creation must not leave the desktop in the switched mode.
+  auto fail = [&]() {
+    if (window->deviceContext) {
+      system.releaseDC(window->window, window->deviceContext);
+      window->deviceContext = nullptr;
+    }
+    if (window->window) {
+      system.destroyWindow(window->window);
+      window->window = nullptr;
+    }
+    if (switched) {
+      system.changeDisplaySettings(nullptr, 0);
+      system.showCursor(true);
+    }
+    return false;
+  };
+
+  window->window = system.createWindow(exStyle, window->app->className, window->title, style, 0,
+                                       0, rect.right - rect.left, rect.bottom - rect.top,
+                                       nullptr, window->app->instance, window);
+  if (!window->window) return fail();
+
+  window->deviceContext = system.getDC(window->window);
+  if (!window->deviceContext) return fail();
+
+  const int format = system.choosePixelFormat(window->deviceContext, pfd);
+  if (format == 0 || !system.setPixelFormat(window->deviceContext, format, pfd)) return fail();
+
+  window->glContext = system.createContext(window->deviceContext);
+  if (!window->glContext) return fail();
+
+  if (!system.makeCurrent(window->deviceContext, window->glContext)) {
+    system.deleteContext(window->glContext);
+    window->glContext = nullptr;
+    return fail();
+  }
+
+  system.showWindow(window->window, ws::SwShowNormal);
+  window->visible = 1;
+  setPerspectiveView(window->width, window->height);
+  *window->keys = KeyStates{};
+  window->lastTick = system.tickCount();
+  return true;
+}
+
+bool closeRenderWindow(RenderWindow* window) {
+  ws::WindowSystem& system = ws::windowSystem();
+  if (window->window) {
+    if (window->deviceContext) system.makeCurrent(nullptr, nullptr);
+    if (window->glContext) {
+      system.deleteContext(window->glContext);
+      window->glContext = nullptr;
+    }
+    system.releaseDC(window->window, window->deviceContext);
+    window->deviceContext = nullptr;
+    system.destroyWindow(window->window);
+    window->window = nullptr;
+  }
+  if (window->fullscreen) {
+    system.changeDisplaySettings(nullptr, 0);
+    system.showCursor(true);
+  }
+  return true;
+}
+
+ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws::WParam wParam,
+                             ws::LParam lParam) {
+  ws::WindowSystem& system = ws::windowSystem();
+  RenderWindow* window = windowRecord(handle);
+
+  if (message == ws::MsgCreate) {
+    const auto* info = reinterpret_cast<const ws::CreateInfo*>(lParam);
+    system.setWindowUserData(handle, reinterpret_cast<std::intptr_t>(info->createParam));
+    return 0;
+  }
+  if (!window) return system.defWindowProc(handle, message, wParam, lParam);
+
+  switch (message) {
+    case ws::MsgSize:
+      if (wParam == ws::SizeRestored || wParam == ws::SizeMaximized) {
+        window->visible = 1;
+        setPerspectiveView(static_cast<int>(lParam & 0xFFFF),
+                           static_cast<int>((lParam >> 16) & 0xFFFF));
+        return 0;
+      }
+      if (wParam == ws::SizeMinimized) {
+        window->visible = 0;
+        return 0;
+      }
+      break;
+    case ws::MsgClose:
+      requestQuit(window);
+      return 0;
+    case ws::MsgKeyDown:
+      if (wParam <= 255) {
+        window->keys->held[wParam] = 1;
+        return 0;
+      }
+      break;
+    case ws::MsgKeyUp:
+      if (wParam <= 255) {
+        window->keys->held[wParam] = 0;
+        return 0;
+      }
+      break;
+    case ws::MsgSysCommand:
+      if (wParam == ws::ScScreenSave || wParam == ws::ScMonitorPower) return 0;
+      break;
+    case MSG_TOGGLE_SCREEN_MODE:
+      wantFullscreen = wantFullscreen == 1 ? 0 : 1;
+      system.postMessage(handle, ws::MsgQuit, 0, 0);
+      break;
+    default:
+      break;
+  }
+  return system.defWindowProc(handle, message, wParam, lParam);
+}
+
+void setPerspectiveView(int width, int height) {
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  // A window shrunk to no height keeps a usable aspect instead of dividing by 0.
+  const double aspect = static_cast<double>(width) / static_cast<double>(height > 0 ? height : 1);
+  gluPerspective(75.0, aspect, static_cast<double>(0.1f), 200.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}

@@ -1,0 +1,23 @@
+// The demo window: class registration, display-mode switch, window and GL
+// context creation and release, the window procedure and the projection.
+#pragma once
+
+#include <cstdint>
+
+#include "app/Shell.h"
+
+extern const char* const windowTitle;
+
+bool registerRenderClass(AppInstance* app);
+bool switchDisplayMode(int width, int height, int bitsPerPixel);
+bool openRenderWindow(RenderWindow* window);
+bool closeRenderWindow(RenderWindow* window);
+ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws::WParam wParam,
+                             ws::LParam lParam);
+void setPerspectiveView(int width, int height);
+
+// The requests the program makes of the platform, kept as data so that the
+// native backend can hand them on unchanged and tests can inspect them.
+ws::WindowClass renderWindowClass(AppInstance* app);
+ws::PixelFormatRequest pixelFormatRequest(int bitsPerPixel);
+ws::DisplayModeRequest displayModeRequest(int width, int height, int bitsPerPixel);

@@ -1,0 +1,21 @@
+// The demo's process-wide values, shared by its lifecycle, frame passes and
+// composite, and by the characters' drawing.
+#pragma once
+
+#include <cstdint>
+
+#include "app/Shell.h"
+#include "gl/GlApi.h"
+
+class CharacterManager;
+
+extern RenderWindow* demoWindow;
+extern KeyStates* demoKeys;
+extern std::int32_t viewWidth;
+extern std::int32_t viewHeight;
+extern std::int32_t compositeStyle;  // 1, 2 or 3
+extern std::uint8_t stereoEnabled;
+extern float eyeOffset;   // -1 to 1
+extern float waterMove;   // 0 to 2000
+extern GLUquadric* sharedQuadric;
+extern CharacterManager* characters;

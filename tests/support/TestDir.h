@@ -1,0 +1,43 @@
+// Runs a test inside a fresh temporary working directory, since the program
+// reads and writes files relative to it.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+class TestDir {
+ public:
+  TestDir() {
+    namespace fs = std::filesystem;
+    previous_ = fs::current_path();
+    static int counter = 0;
+    path_ = fs::temp_directory_path() /
+            ("npr-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+    fs::current_path(path_);
+  }
+  ~TestDir() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+  static void write(const std::string& name, const std::string& contents) {
+    std::filesystem::path p(name);
+    if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
+    std::ofstream(name, std::ios::binary) << contents;
+  }
+  static std::string read(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path path_;
+};
+
+#include <unistd.h>
