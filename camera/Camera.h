@@ -1,0 +1,35 @@
+// The flying first-person camera: mouse look with pitch limits, keyboard
+// flight scaled by its own frame timer, and the view for one eye or a pair.
+#pragma once
+
+#include <cstdint>
+
+#include "characters/Math.h"
+
+class Camera {
+ public:
+  Vector3 eye{0.0f, 0.0f, 0.0f};
+  Vector3 target{0.0f, 1.0f, 0.5f};
+  Vector3 up{0.0f, 0.0f, 1.0f};
+  Vector3 side{0.0f, 0.0f, 0.0f};
+
+  void place(float eyeX, float eyeY, float eyeZ, float targetX, float targetY, float targetZ,
+             float upX, float upY, float upZ);
+  void step();
+  void applyMouse();
+  void applyKeys();
+  void walk(float distance);
+  void sidestep(float distance);
+  void turn(float angle, float axisX, float axisY, float axisZ);
+  void applyView() const;
+  void applyOffsetView(float offset) const;
+};
+
+extern Camera demoCamera;
+extern float pitchTotal;
+extern std::int32_t mouseAreaWidth;
+extern std::int32_t mouseAreaHeight;
+extern float lastFrameTime;
+extern float frameSeconds;
+
+void tickFrameTimer();

@@ -1,0 +1,49 @@
+// Numbered square off-screen render targets: one framebuffer object, one
+// texture that receives the pass and, for colour kinds, a depth renderbuffer.
+#pragma once
+
+#include <cstdint>
+
+#include "gl/GlApi.h"
+
+enum class RenderTargetKind : std::int32_t {
+  Rgb8 = 0,
+  Rgba8 = 1,
+  Rgb16f = 2,
+  Rgba16f = 3,
+  Depth = 4,
+  Rgba32f = 5,
+};
+
+class RenderTargetSet {
+ public:
+  RenderTargetSet() = default;
+  ~RenderTargetSet();
+  RenderTargetSet(const RenderTargetSet&) = delete;
+  RenderTargetSet& operator=(const RenderTargetSet&) = delete;
+
+  bool init(int count);
+  bool create(int index, int size, RenderTargetKind kind);
+  void checkStatus();
+  void bind(int index);
+  void unbind();
+  GLuint texture(int index) const;
+  int size(int index) const;
+  void release();
+
+  int count() const { return count_; }
+  GLuint framebuffer(int index) const;
+  GLuint renderbuffer(int index) const;
+  RenderTargetKind kind(int index) const;
+
+ private:
+  std::int32_t count_ = 0;
+  GLuint* framebuffers_ = nullptr;
+  GLuint* renderbuffers_ = nullptr;
+  GLuint* textures_ = nullptr;
+  std::int32_t* sizes_ = nullptr;
+  std::int32_t* kinds_ = nullptr;
+  bool ready_ = false;  // init found the extension and its entry points
+};
+
+extern RenderTargetSet renderTargets;

@@ -1,0 +1,27 @@
+// Bitmap (DIB) files into packed RGB images, and images into mipmapped,
+// repeating textures.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "gl/GlApi.h"
+
+// Rows bottom to top, each width pixels of R, G, B, no gaps. Allocated with
+// malloc; free the pixels, then the record.
+struct RgbImage {
+  std::int32_t width;
+  std::int32_t height;
+  unsigned char* pixels;
+};
+
+// Null after the reader has shown its message.
+RgbImage* loadDibImage(const char* fileName);
+// Colour-table entries of an info header (12- or 40-byte kind).
+std::uint16_t dibColorCount(const unsigned char* infoHeader);
+void freeRgbImage(RgbImage* image);
+
+// Ends the program (status 1) when the file cannot be read.
+void loadTexture(GLuint* textures, const char* fileName, int index);
+
+extern GLuint textureIds[4];

@@ -1,0 +1,83 @@
+// The static world: parsed from the scene file, unified per corner into flat
+// arrays, uploaded into five vertex buffers per mesh and drawn with one
+// indexed draw each.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "gl/GlApi.h"
+
+class SceneVector {
+ public:
+  virtual ~SceneVector() = default;
+  float x = 0.0f, y = 0.0f, z = 0.0f, w = 0.0f;
+};
+
+class IndexTriple {
+ public:
+  virtual ~IndexTriple() = default;
+  std::int32_t corner[3] = {0, 0, 0};
+};
+
+class SceneFace {
+ public:
+  virtual ~SceneFace() = default;
+  IndexTriple vertexIndices;
+  SceneVector faceNormal;
+  IndexTriple texCoordIndices;
+  std::int32_t materialIndex = 0;
+  SceneVector colour;
+};
+
+class SceneMesh {
+ public:
+  SceneMesh() = default;
+  virtual ~SceneMesh();
+  SceneMesh(const SceneMesh&) = delete;
+  SceneMesh& operator=(const SceneMesh&) = delete;
+
+  void buildArrays();
+  void upload();
+  void draw();
+  void deleteBuffers();
+
+  std::int32_t vertexCount = 0, faceCount = 0, texCoordCount = 0;
+  SceneVector* positions = nullptr;
+  SceneVector* texCoords = nullptr;
+  SceneVector* normals = nullptr;
+  SceneFace* faces = nullptr;
+  GLuint positionBuffer = 0, texCoordBuffer = 0, normalBuffer = 0, colourBuffer = 0,
+         indexBuffer = 0;
+  float* positionArray = nullptr;
+  float* texCoordArray = nullptr;
+  float* normalArray = nullptr;
+  float* colourArray = nullptr;
+  std::uint32_t* indexArray = nullptr;
+  // Integers: float counts would corrupt meshes above 2^24 corners.
+  std::int64_t indexCount = 0;
+  std::int64_t unifiedVertexCount = 0;
+};
+
+class Scene {
+ public:
+  Scene() = default;
+  virtual ~Scene();
+  Scene(const Scene&) = delete;
+  Scene& operator=(const Scene&) = delete;
+
+  // Parses and uploads; false (with one log entry) leaves an empty scene.
+  bool load(const char* path);
+  // Parses and builds the arrays without touching GL.
+  bool parse(const char* path);
+  void draw();
+  void deleteBuffers();
+  void clear();
+
+  std::int32_t colourCount = 0;
+  SceneVector* colours = nullptr;
+  std::int32_t meshCount = 0;
+  SceneMesh* meshes = nullptr;
+};
+
+extern Scene worldScene;
