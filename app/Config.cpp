@@ -8,6 +8,8 @@ Config& Config::instance() {
 }
 
 void Config::read() {
+  width_ = defaultWidth;
+  height_ = defaultHeight;
   std::ifstream file("config.cfg");
   int value = 0;
   if (file >> value && value > 0) width_ = value;

@@ -47,6 +47,19 @@ void showErrorBox(const char* text) {
 
 bool initMultitextureExtensions() {
   if (!extensionSupported("GL_ARB_multitexture")) {
+    // Pointers of an earlier context must not outlive it.
+    glMultiTexCoord1fARB = nullptr;
+    glMultiTexCoord2fARB = nullptr;
+    glMultiTexCoord3fARB = nullptr;
+    glMultiTexCoord4fARB = nullptr;
+    glActiveTextureARB = nullptr;
+    glClientActiveTextureARB = nullptr;
+    glGenBuffersARB = nullptr;
+    glBindBufferARB = nullptr;
+    glBufferDataARB = nullptr;
+    glDeleteBuffersARB = nullptr;
+    glMapBufferARB = nullptr;
+    glUnmapBufferARB = nullptr;
     showErrorBox("Multitexturing not supported!");
     return false;
   }

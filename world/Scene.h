@@ -37,7 +37,10 @@ class SceneMesh {
   SceneMesh(const SceneMesh&) = delete;
   SceneMesh& operator=(const SceneMesh&) = delete;
 
+  // Unifies the per-corner indexing; expects indices the parser has checked.
   void buildArrays();
+  // Builds the arrays unless the parser already has, then fills the buffers.
+  // Without the buffer entry points the mesh is drawn from its arrays.
   void upload();
   void draw();
   void deleteBuffers();
@@ -57,6 +60,10 @@ class SceneMesh {
   // Integers: float counts would corrupt meshes above 2^24 corners.
   std::int64_t indexCount = 0;
   std::int64_t unifiedVertexCount = 0;
+
+ private:
+  void releaseArrays();
+  bool arraysBuilt_ = false;
 };
 
 class Scene {

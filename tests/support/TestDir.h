@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 class TestDir {
  public:
   TestDir() {
@@ -40,4 +42,4 @@ class TestDir {
   std::filesystem::path path_;
 };
 
-#include <unistd.h>
+
