@@ -23,6 +23,11 @@ class Camera {
   void turn(float angle, float axisX, float axisY, float axisZ);
   void applyView() const;
   void applyOffsetView(float offset) const;
+
+ private:
+  // The side axis where it can be had; while the view runs parallel to up it
+  // keeps the last usable one.
+  Vector3 sideAxis() const;
 };
 
 extern Camera demoCamera;
@@ -32,4 +37,7 @@ extern std::int32_t mouseAreaHeight;
 extern float lastFrameTime;
 extern float frameSeconds;
 
+// Measures the seconds since the previous tick; the very first tick of a run
+// (or after resetFrameTimer) measures 0.
 void tickFrameTimer();
+void resetFrameTimer();

@@ -10,3 +10,5 @@ float eyeOffset = 0.0f;
 float waterMove = 0.0f;
 GLUquadric* sharedQuadric = nullptr;
 CharacterManager* characters = nullptr;
+bool shadersAvailable = false;
+bool renderTargetsAvailable = false;

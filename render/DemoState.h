@@ -19,3 +19,8 @@ extern float eyeOffset;   // -1 to 1
 extern float waterMove;   // 0 to 2000
 extern GLUquadric* sharedQuadric;
 extern CharacterManager* characters;
+
+// What the extension checks of initDemo found. Steps that need a missing
+// family's entry points are skipped, so none of them is called.
+extern bool shadersAvailable;
+extern bool renderTargetsAvailable;

@@ -1,0 +1,159 @@
+#include "camera/Camera.h"
+
+#include <cmath>
+
+#include "app/Config.h"
+#include "gl/GlApi.h"
+#include "platform/WindowSystem.h"
+
+Camera demoCamera;
+float pitchTotal = 0.0f;
+std::int32_t mouseAreaWidth = 800;
+std::int32_t mouseAreaHeight = 600;
+float lastFrameTime = 0.0f;
+float frameSeconds = 0.0f;
+
+namespace {
+
+constexpr float moveSpeed = 0.5f;       // scene units per second
+constexpr float mouseRadians = 0.002f;  // per pixel of cursor movement
+constexpr float pitchUpLimit = 1.0f;
+constexpr float pitchDownLimit = -1.4f;
+
+// Whole milliseconds, so that intervals stay exact however long the machine
+// has been up; the unsigned difference also survives the clock's wrap.
+std::uint32_t lastFrameMillis = 0;
+bool frameTimerStarted = false;
+
+Vector3 cross(const Vector3& a, const Vector3& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// False where v has no usable direction (zero, or too short to divide by).
+bool unitVector(const Vector3& v, Vector3& out) {
+  const float len = v.length();
+  if (!(len > 0.0f) || !std::isfinite(len)) return false;
+  const Vector3 u = v * (1.0f / len);
+  if (!std::isfinite(u.x) || !std::isfinite(u.y) || !std::isfinite(u.z)) return false;
+  out = u;
+  return true;
+}
+
+bool held(int virtualKey) { return (ws::windowSystem().keyState(virtualKey) & 0x80) != 0; }
+
+void lookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
+  gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
+}
+
+}  // namespace
+
+void tickFrameTimer() {
+  const std::uint32_t now = ws::windowSystem().multimediaTime();
+  const std::uint32_t elapsed = frameTimerStarted ? now - lastFrameMillis : 0;
+  frameSeconds = static_cast<float>(elapsed / 1000.0);
+  lastFrameMillis = now;
+  lastFrameTime = static_cast<float>(now / 1000.0);
+  frameTimerStarted = true;
+}
+
+void resetFrameTimer() {
+  lastFrameMillis = 0;
+  frameTimerStarted = false;
+  lastFrameTime = 0.0f;
+  frameSeconds = 0.0f;
+}
+
+Vector3 Camera::sideAxis() const {
+  Vector3 axis = side;
+  unitVector(cross(target - eye, up), axis);
+  return axis;
+}
+
+void Camera::place(float eyeX, float eyeY, float eyeZ, float targetX, float targetY,
+                   float targetZ, float upX, float upY, float upZ) {
+  eye.set(eyeX, eyeY, eyeZ);
+  // The target point is scaled to unit length as if it were a direction.
+  target = Vector3(targetX, targetY, targetZ).normalized();
+  up.set(upX, upY, upZ);
+  mouseAreaWidth = Config::instance().width();
+  mouseAreaHeight = Config::instance().height();
+}
+
+void Camera::step() {
+  side = sideAxis();
+  applyMouse();
+  applyKeys();
+  tickFrameTimer();
+}
+
+void Camera::applyMouse() {
+  const int cx = mouseAreaWidth >> 1;
+  const int cy = mouseAreaHeight >> 1;
+  ws::Point cursor;
+  if (!ws::windowSystem().cursorPos(cursor)) return;
+  if (cursor.x == cx && cursor.y == cy) return;
+  ws::windowSystem().setCursorPos(cx, cy);
+
+  const float yaw = static_cast<float>(cx - cursor.x) * mouseRadians;
+  const float pitch = static_cast<float>(cy - cursor.y) * mouseRadians;
+  const float previous = pitchTotal;
+  pitchTotal += pitch;
+  const Vector3 axis = sideAxis();
+  // With no side axis ever known there is nothing to pitch about.
+  const bool canPitch = axis.x != 0.0f || axis.y != 0.0f || axis.z != 0.0f;
+  float pitchTurn = pitch;
+  if (pitchTotal > pitchUpLimit) {
+    // Stop exactly at the limit, then hold there while the mouse pushes on.
+    pitchTotal = pitchUpLimit;
+    pitchTurn = pitchUpLimit - previous;
+  } else if (pitchTotal < pitchDownLimit) {
+    pitchTotal = pitchDownLimit;
+    pitchTurn = pitchDownLimit - previous;
+  }
+  if (canPitch && pitchTurn != 0.0f) turn(pitchTurn, axis.x, axis.y, axis.z);
+  turn(yaw, 0.0f, 1.0f, 0.0f);
+}
+
+void Camera::applyKeys() {
+  const float speed = frameSeconds * moveSpeed;
+  if (held(ws::VkUp) || held('W')) walk(speed);
+  if (held(ws::VkDown) || held('S')) walk(-speed);
+  if (held(ws::VkLeft) || held('A')) sidestep(-speed);
+  if (held(ws::VkRight) || held('D')) sidestep(speed);
+}
+
+void Camera::walk(float distance) {
+  Vector3 direction;
+  if (!unitVector(target - eye, direction)) return;
+  const Vector3 move = direction * distance;
+  eye = eye + move;
+  target = target + move;
+}
+
+void Camera::sidestep(float distance) {
+  // Level: the height never changes.
+  eye.x += side.x * distance;
+  eye.z += side.z * distance;
+  target.x += side.x * distance;
+  target.z += side.z * distance;
+}
+
+void Camera::turn(float angle, float x, float y, float z) {
+  const Vector3 v = target - eye;
+  const float c = std::cos(angle);
+  const float s = std::sin(angle);
+  const float k = 1.0f - c;
+  const Vector3 turned{
+      (c + k * x * x) * v.x + (k * x * y - s * z) * v.y + (k * x * z + s * y) * v.z,
+      (k * x * y + s * z) * v.x + (c + k * y * y) * v.y + (k * y * z - s * x) * v.z,
+      (k * x * z - s * y) * v.x + (k * y * z + s * x) * v.y + (c + k * z * z) * v.z};
+  target = eye + turned;
+}
+
+void Camera::applyView() const { lookAt(eye, target, up); }
+
+void Camera::applyOffsetView(float offset) const {
+  // Positive offsets move the eye to the camera's right.
+  const Vector3 shift = sideAxis() * offset;
+  lookAt(eye + shift, target + shift, up);
+}

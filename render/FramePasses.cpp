@@ -1,0 +1,271 @@
+#include "render/FramePasses.h"
+
+#include <cmath>
+
+#include "app/Log.h"
+#include "app/Window.h"
+#include "camera/Camera.h"
+#include "characters/CharacterManager.h"
+#include "gl/Extensions.h"
+#include "gl/RenderTargets.h"
+#include "gl/ShaderPrograms.h"
+#include "gl/Textures.h"
+#include "render/Composite.h"
+#include "render/DemoState.h"
+#include "world/Scene.h"
+
+GLfloat lightModelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+GLfloat lightProjection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+namespace {
+
+constexpr int colourProgram = 2;
+constexpr int normalProgram = 1;
+constexpr int depthProgram = 4;
+constexpr int waterProgram = 5;
+
+constexpr int shadowTarget = 2;
+constexpr float waterHalfSize = 30.0f;
+
+enum class EyeView { Single, Left, Right };
+
+struct EyeTargets {
+  EyeView view;
+  int colourTarget;
+  int normalTarget;
+};
+
+void applyEyeView(EyeView view) {
+  switch (view) {
+    case EyeView::Single:
+      demoCamera.applyView();
+      break;
+    case EyeView::Left:
+      demoCamera.applyOffsetView(-eyeOffset);
+      break;
+    case EyeView::Right:
+      demoCamera.applyOffsetView(eyeOffset);
+      break;
+  }
+}
+
+void clearTarget() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+
+void viewportOfTarget(int index) {
+  const int size = renderTargets.size(index);
+  glViewport(0, 0, size, size);
+}
+
+void useProgram(int slot) {
+  if (shadersAvailable) shaderPrograms.use(slot);
+}
+
+void setLightUniform(int slot) {
+  if (!shadersAvailable) return;
+  shaderPrograms.setUniform4f(slot, "lightPos", lightPosition[0], lightPosition[1],
+                              lightPosition[2], lightPosition[3]);
+}
+
+void setCameraUniform(int slot) {
+  if (!shadersAvailable) return;
+  shaderPrograms.setUniform4f(slot, "camPos", demoCamera.eye.x, demoCamera.eye.y,
+                              demoCamera.eye.z, 1.0f);
+}
+
+// The scene's drawing selects texture units and binds buffers through the
+// multitexture table; without those entry points it is left out.
+void drawScene() {
+  if (!glActiveTextureARB) return;
+  if (worldScene.meshCount > 0 && (!glBindBufferARB || !glClientActiveTextureARB)) return;
+  worldScene.draw();
+}
+
+// The characters' drawing works on texture unit 1 itself.
+void drawCharacters() {
+  if (characters && glActiveTextureARB) characters->draw();
+}
+
+void shadowPass() {
+  glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
+  setLightProjection();
+  viewportOfTarget(shadowTarget);
+  renderTargets.bind(shadowTarget);
+  clearTarget();
+  glLoadIdentity();
+  gluLookAt(lightPosition[0], lightPosition[1], lightPosition[2], 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+  glGetFloatv(GL_MODELVIEW_MATRIX, lightModelview);
+  glGetFloatv(GL_PROJECTION_MATRIX, lightProjection);
+  useProgram(depthProgram);
+  setLightUniform(depthProgram);
+  drawScene();
+  drawWaterQuad(waterHalfSize);
+  drawCharacters();
+}
+
+void colourPass(const EyeTargets& eye) {
+  setPerspectiveView(viewWidth, viewHeight);
+  viewportOfTarget(eye.colourTarget);
+  renderTargets.bind(eye.colourTarget);
+  clearTarget();
+  glLoadIdentity();
+  applyEyeView(eye.view);
+
+  if (glActiveTextureARB) glActiveTextureARB(GL_TEXTURE0_ARB);
+  glBindTexture(GL_TEXTURE_2D, renderTargets.texture(shadowTarget));
+  // Texture matrix 0 takes world points into the shadow image's [0, 1] range.
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glTranslatef(0.5f, 0.5f, 0.5f);
+  glScalef(0.5f, 0.5f, 0.5f);
+  glMultMatrixf(lightProjection);
+  glMultMatrixf(lightModelview);
+  glMatrixMode(GL_MODELVIEW);
+
+  useProgram(colourProgram);
+  if (shadersAvailable) shaderPrograms.setUniform1i(colourProgram, "shadowMap", 0);
+  setLightUniform(colourProgram);
+  drawScene();
+  drawWaterQuad(waterHalfSize);
+
+  // Without unit selection the reset below would hit texture matrix 0, the
+  // shadow matrix, so the characters' step goes as a whole.
+  if (glActiveTextureARB) {
+    glActiveTextureARB(GL_TEXTURE1_ARB);
+    drawCharacters();
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+  }
+}
+
+void normalPass(const EyeTargets& eye) {
+  viewportOfTarget(eye.normalTarget);
+  renderTargets.bind(eye.normalTarget);
+  clearTarget();
+  glLoadIdentity();
+  applyEyeView(eye.view);
+
+  useProgram(normalProgram);
+  setLightUniform(normalProgram);
+  setCameraUniform(normalProgram);
+  if (glActiveTextureARB) {
+    glActiveTextureARB(GL_TEXTURE1_ARB);
+    drawCharacters();
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+  }
+  drawScene();
+
+  useProgram(waterProgram);
+  if (shadersAvailable) {
+    shaderPrograms.setUniform1i(waterProgram, "normalMap", 0);
+    setLightUniform(waterProgram);
+    setCameraUniform(waterProgram);
+    shaderPrograms.setUniform1f(waterProgram, "waterMove", waterMove);
+  }
+  glBindTexture(GL_TEXTURE_2D, textureIds[3]);
+  drawWaterQuad(waterHalfSize);
+}
+
+void compositeIntoWindow() {
+  const int width = viewWidth;
+  const int height = viewHeight;
+  if (!stereoEnabled) {
+    setScreenOrtho(width, height);
+    clearTarget();
+    glLoadIdentity();
+    demoCamera.applyView();
+    drawComposite(0);
+    return;
+  }
+  setHalfScreenOrtho(width / 2, height, 0);
+  clearTarget();
+  glLoadIdentity();
+  applyEyeView(EyeView::Left);
+  drawComposite(0);
+  setHalfScreenOrtho(width / 2, height, 1);
+  glLoadIdentity();
+  applyEyeView(EyeView::Right);
+  drawComposite(1);
+}
+
+void logPendingError() {
+  const GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return;
+  const GLubyte* text = gluErrorString(error);
+  Log::instance().write(text ? reinterpret_cast<const char*>(text) : "unknown GL error");
+}
+
+}  // namespace
+
+void drawWaterQuad(float halfSize) {
+  const float height =
+      static_cast<float>(std::sin(20.0 * static_cast<double>(waterMove)) * 0.005 - 0.45);
+  const float s = halfSize;
+  const float d = 0.5f * s;
+  glColor3f(0.0f, 0.0f, 1.0f);
+  glBegin(GL_QUADS);
+  glNormal3f(0.0f, 1.0f, 0.0f);
+  glTexCoord2f(d, d);
+  glVertex3f(s, height, s);
+  glTexCoord2f(d, 0.0f);
+  glVertex3f(s, height, -s);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex3f(-s, height, -s);
+  glTexCoord2f(0.0f, d);
+  glVertex3f(-s, height, s);
+  glEnd();
+  glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void setLightProjection() {
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(-8.5, 8.5, -6.5, 6.5, static_cast<double>(150.1f), 200.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void setScreenOrtho(int width, int height) {
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, 1.0, 0.0, 1.0, 0.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void setHalfScreenOrtho(int halfWidth, int height, int eye) {
+  glViewport(eye == 0 ? 0 : halfWidth, 0, halfWidth, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, 1.0, 0.0, 1.0, 0.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void drawFrame() {
+  glPushAttrib(GL_VIEWPORT_BIT);
+  // Without framebuffers the passes would only draw into the window, which
+  // the composite clears again.
+  if (renderTargetsAvailable) {
+    shadowPass();
+    glClearColor(0.0f, 1.0f, 1.0f, 1.0f);
+    const EyeTargets first{stereoEnabled ? EyeView::Left : EyeView::Single, 0, 1};
+    colourPass(first);
+    normalPass(first);
+    if (stereoEnabled) {
+      const EyeTargets second{EyeView::Right, 3, 4};
+      colourPass(second);
+      normalPass(second);
+    }
+  } else {
+    glClearColor(0.0f, 1.0f, 1.0f, 1.0f);
+  }
+  if (shadersAvailable) shaderPrograms.unuse();
+  if (renderTargetsAvailable) renderTargets.unbind();
+  glPopAttrib();
+
+  compositeIntoWindow();
+  logPendingError();
+  glFlush();
+}

@@ -1,0 +1,22 @@
+// One frame of the demo: the shadow, colour and normal passes into the
+// off-screen targets, then the pencil composite into the window.
+#pragma once
+
+#include "app/Shell.h"
+#include "gl/GlApi.h"
+
+// The light's view and projection, captured by every frame's shadow pass.
+extern GLfloat lightModelview[16];
+extern GLfloat lightProjection[16];
+
+// The fixed light, as the shaders receive it in `lightPos`.
+constexpr GLfloat lightPosition[4] = {-90.0f, 140.0f, -90.0f, 1.0f};
+
+// The wavy water plane, half size s on each side of the origin.
+void drawWaterQuad(float halfSize);
+// Orthographic light projection, modelview identity.
+void setLightProjection();
+// Viewport over the whole window and a unit orthographic projection.
+void setScreenOrtho(int width, int height);
+// The same over the left (eye 0) or right (eye 1) half of the window.
+void setHalfScreenOrtho(int halfWidth, int height, int eye);
