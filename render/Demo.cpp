@@ -1,0 +1,171 @@
+// The demo's lifecycle: building every GL resource and loading every file for
+// a new window, turning held keys and elapsed time into the demo's state once
+// per frame, and releasing the resources before the window goes away.
+#include <cstdlib>
+#include <ctime>
+
+#include "app/Config.h"
+#include "app/Shell.h"
+#include "camera/Camera.h"
+#include "characters/CharacterManager.h"
+#include "gl/Extensions.h"
+#include "gl/RenderTargets.h"
+#include "gl/ShaderPrograms.h"
+#include "gl/Textures.h"
+#include "render/DemoState.h"
+#include "world/Scene.h"
+
+namespace {
+
+constexpr int programCount = 6;
+constexpr struct {
+  const char* vertex;
+  const char* fragment;
+} programSources[programCount] = {
+    {"Shaders/npr1.vsh", "Shaders/npr1.fsh"},         {"Shaders/normout.vsh", "Shaders/normout.fsh"},
+    {"Shaders/colout.vsh", "Shaders/colout.fsh"},     {"Shaders/npr1.vsh", "Shaders/npr2.fsh"},
+    {"Shaders/depthout.vsh", "Shaders/depthout.fsh"}, {"Shaders/water.vsh", "Shaders/water.fsh"},
+};
+
+constexpr int targetCount = 5;
+constexpr struct {
+  int size;
+  RenderTargetKind kind;
+} targetLayout[targetCount] = {
+    {1024, RenderTargetKind::Rgba8},   {1024, RenderTargetKind::Rgba8},
+    {2048, RenderTargetKind::Rgba32f}, {1024, RenderTargetKind::Rgba8},
+    {1024, RenderTargetKind::Rgba8},
+};
+
+constexpr const char* textureFiles[4] = {
+    "Textures/water_normal3.bmp",
+    "Textures/hatch2.bmp",
+    "Textures/hatch1.bmp",
+    "Textures/water_normal4.bmp",
+};
+
+constexpr const char* sceneFile = "scene/nprscene.scn";
+
+constexpr float eyeOffsetPerMs = 0.00001f;
+constexpr float waterPhasePerMs = 0.0001f;
+constexpr float waterPhaseLimit = 2000.0f;
+
+bool vertexBuffersAvailable() { return glGenBuffersARB && glBindBufferARB && glBufferDataARB; }
+
+bool keyHeld(int virtualKey) { return demoKeys->held[virtualKey] == 1; }
+
+}  // namespace
+
+bool initDemo(RenderWindow* window, KeyStates* keys) {
+  demoWindow = window;
+  demoKeys = keys;
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  viewWidth = Config::instance().width();
+  viewHeight = Config::instance().height();
+
+  initMultitextureExtensions();
+
+  shadersAvailable = shaderPrograms.initExtensions();
+  if (shadersAvailable) {
+    shaderPrograms.allocate(programCount);
+    for (int slot = 0; slot < programCount; ++slot) {
+      shaderPrograms.load(programSources[slot].vertex, programSources[slot].fragment, slot);
+    }
+  }
+
+  renderTargetsAvailable = renderTargets.init(targetCount);
+  if (renderTargetsAvailable) {
+    for (int index = 0; index < targetCount; ++index) {
+      renderTargets.create(index, targetLayout[index].size, targetLayout[index].kind);
+    }
+    renderTargets.unbind();
+  }
+
+  glClearColor(0.0f, 1.0f, 1.0f, 0.0f);
+  glClearDepth(1.0);
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_DEPTH_TEST);
+  glShadeModel(GL_SMOOTH);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+
+  // The character model compiles its capsules with this quadric.
+  if (sharedQuadric) gluDeleteQuadric(sharedQuadric);
+  sharedQuadric = gluNewQuadric();
+  gluQuadricTexture(sharedQuadric, GL_TRUE);
+  gluQuadricNormals(sharedQuadric, GLU_SMOOTH);
+
+  demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
+
+  for (int index = 0; index < 4; ++index) loadTexture(textureIds, textureFiles[index], index);
+
+  characters = new CharacterManager;
+  characters->initialize();
+
+  // The upload needs buffer objects; without them the world stays empty
+  // rather than keeping meshes whose buffers were never made.
+  if (vertexBuffersAvailable()) {
+    worldScene.load(sceneFile);
+  } else {
+    worldScene.clear();
+  }
+
+  glEnable(GL_CULL_FACE);
+  return true;
+}
+
+void updateFrame(std::uint32_t elapsedMs) {
+  if (keyHeld(ws::VkEscape)) requestQuit(demoWindow);
+  if (keyHeld(ws::VkF1)) requestScreenModeToggle(demoWindow);
+
+  if (keyHeld('1')) compositeStyle = 1;
+  if (keyHeld('2')) compositeStyle = 2;
+  if (keyHeld('3')) compositeStyle = 3;
+
+  if (keyHeld('9')) stereoEnabled = 1;
+  if (keyHeld('0')) stereoEnabled = 0;
+
+  // Converted through double so that no elapsed count loses digits.
+  const double eyeStep = static_cast<double>(elapsedMs) * static_cast<double>(eyeOffsetPerMs);
+  if (keyHeld('Q')) eyeOffset = static_cast<float>(eyeOffset + eyeStep);
+  if (keyHeld('E')) eyeOffset = static_cast<float>(eyeOffset - eyeStep);
+  if (eyeOffset < -1.0f) eyeOffset = -1.0f;
+  if (eyeOffset > 1.0f) eyeOffset = 1.0f;
+
+  if (!keyHeld(ws::VkF2)) demoCamera.step();
+
+  if (characters) characters->update(static_cast<float>(elapsedMs));
+
+  waterMove += static_cast<float>(elapsedMs) * waterPhasePerMs;
+  if (waterMove > waterPhaseLimit) waterMove = 0.0f;
+}
+
+void shutdownDemo() {
+  if (characters) {
+    characters->release();
+    delete characters;
+    characters = nullptr;
+  }
+
+  glDeleteTextures(4, textureIds);
+  for (GLuint& texture : textureIds) texture = 0;
+
+  if (glDeleteBuffersARB) worldScene.deleteBuffers();
+
+  if (renderTargetsAvailable) {
+    renderTargets.unbind();
+    renderTargets.release();
+  }
+  if (shadersAvailable) {
+    shaderPrograms.unuse();
+    shaderPrograms.release();
+  }
+  renderTargetsAvailable = false;
+  shadersAvailable = false;
+
+  // A new quadric is made at every initialisation; without this each
+  // screen-mode toggle would leak one.
+  if (sharedQuadric) {
+    gluDeleteQuadric(sharedQuadric);
+    sharedQuadric = nullptr;
+  }
+}
