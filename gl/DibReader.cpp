@@ -4,10 +4,25 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "gl/Textures.h"
 #include "platform/WindowSystem.h"
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define NPR_MAP_FILES 1
+#ifndef MAP_POPULATE
+#define MAP_POPULATE 0
+#endif
+#else
+#define NPR_MAP_FILES 0
+#endif
 
 namespace {
 
@@ -45,37 +60,73 @@ struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
 
-// The whole file in one malloc'd block; an empty file counts as unreadable,
-// since there is nothing to map.
-bool readWholeFile(const char* fileName, unsigned char*& data, std::size_t& size,
-                   const char*& failure) {
-  data = nullptr;
-  size = 0;
-  failure = nullptr;
-  std::FILE* file = fileName ? std::fopen(fileName, "rb") : nullptr;
-  if (!file) return false;
-  long length = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-  if (length <= 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+// The whole file in memory, read once: mapped where the system can map it,
+// otherwise read into one block. An empty file counts as unreadable, as
+// there is nothing to map.
+class FileBytes {
+ public:
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() {
+#if NPR_MAP_FILES
+    if (mapped_) munmap(data_, size_);
+#endif
+    if (!mapped_) std::free(data_);
+  }
+
+  // False when the file cannot be had; failure then names a message other
+  // than the one for an unopenable file, if any.
+  bool open(const char* fileName, const char*& failure) {
+    failure = nullptr;
+    std::error_code ignored;
+    if (!fileName || !std::filesystem::is_regular_file(fileName, ignored)) return false;
+#if NPR_MAP_FILES
+    const int fd = ::open(fileName, O_RDONLY);
+    if (fd < 0) return false;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      void* view = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ,
+                        MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (view != MAP_FAILED) {
+        data_ = static_cast<unsigned char*>(view);
+        size_ = static_cast<std::size_t>(info.st_size);
+        mapped_ = true;
+      }
+    }
+    ::close(fd);
+    if (mapped_) return true;
+#endif
+    return read(fileName, failure);
+  }
+
+  const unsigned char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+
+ private:
+  bool read(const char* fileName, const char*& failure) {
+    std::FILE* file = std::fopen(fileName, "rb");
+    if (!file) return false;
+    long length = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+    bool complete = false;
+    if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+      data_ = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(length)));
+      if (data_) {
+        size_ = static_cast<std::size_t>(length);
+        complete = std::fread(data_, 1, size_, file) == size_;
+      } else {
+        failure = outOfMemory;
+      }
+    }
     std::fclose(file);
-    return false;
+    return complete;
   }
-  size = static_cast<std::size_t>(length);
-  data = static_cast<unsigned char*>(std::malloc(size));
-  if (!data) {
-    std::fclose(file);
-    failure = outOfMemory;
-    return false;
-  }
-  const bool complete = std::fread(data, 1, size, file) == size;
-  std::fclose(file);
-  if (!complete) {
-    std::free(data);
-    data = nullptr;
-    return false;
-  }
-  return true;
-}
+
+  unsigned char* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool mapped_ = false;
+};
 
 struct Rgb {
   unsigned char r, g, b;
@@ -90,8 +141,7 @@ struct Palette {
 // table does not have.
 class PixelSink {
  public:
-  PixelSink(unsigned char* pixels, std::int64_t width, std::int64_t height,
-            const Palette& palette)
+  PixelSink(unsigned char* pixels, std::int64_t width, std::int64_t height, const Palette& palette)
       : pixels_(pixels), width_(width), height_(height), palette_(palette) {}
 
   unsigned char* row(std::int64_t y) const {
@@ -239,7 +289,8 @@ RgbImage* readDib(const unsigned char* file, std::size_t fileSize, const char*& 
   if (fileSize - headerAt < headerSize) return nullptr;
 
   const bool core = headerSize == coreHeaderSize;
-  const std::int64_t width = core ? read16(header + 4) : static_cast<std::int32_t>(read32(header + 4));
+  const std::int64_t width =
+      core ? read16(header + 4) : static_cast<std::int32_t>(read32(header + 4));
   const std::int64_t fileHeight =
       core ? read16(header + 6) : static_cast<std::int32_t>(read32(header + 8));
   const unsigned bits = read16(header + (core ? 10 : 14));
@@ -247,9 +298,9 @@ RgbImage* readDib(const unsigned char* file, std::size_t fileSize, const char*& 
 
   const bool indexed = bits == 1 || bits == 4 || bits == 8;
   const bool direct = bits == 16 || bits == 24 || bits == 32;
-  const bool knownCompression =
-      compression == compressionNone || (compression == compressionRle8 && bits == 8) ||
-      (compression == compressionRle4 && bits == 4);
+  const bool knownCompression = compression == compressionNone ||
+                                (compression == compressionRle8 && bits == 8) ||
+                                (compression == compressionRle4 && bits == 4);
   if (!(indexed || direct) || !knownCompression) {
     failure = unknownFormat;
     return nullptr;
@@ -288,8 +339,8 @@ RgbImage* readDib(const unsigned char* file, std::size_t fileSize, const char*& 
   }
 
   const std::size_t pixelBytes = static_cast<std::size_t>(width * height * 3);
-  std::unique_ptr<unsigned char, FreeDeleter> pixels(
-      static_cast<unsigned char*>(std::calloc(pixelBytes, 1)));
+  std::unique_ptr<unsigned char, FreeDeleter> pixels(static_cast<unsigned char*>(
+      compression == compressionNone ? std::malloc(pixelBytes) : std::calloc(pixelBytes, 1)));
   if (!pixels) {
     failure = outOfMemory;
     return nullptr;
@@ -324,27 +375,34 @@ RgbImage* readDib(const unsigned char* file, std::size_t fileSize, const char*& 
 std::uint16_t dibColorCount(const unsigned char* infoHeader) {
   if (read32(infoHeader) == coreHeaderSize) {
     switch (read16(infoHeader + 10)) {
-      case 1: return 2;
-      case 4: return 16;
-      case 8: return 256;
-      default: return 0;
+      case 1:
+        return 2;
+      case 4:
+        return 16;
+      case 8:
+        return 256;
+      default:
+        return 0;
     }
   }
   const std::uint32_t used = read32(infoHeader + 32);
   if (used != 0) return static_cast<std::uint16_t>(used);
   switch (read16(infoHeader + 14)) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
+    case 1:
+      return 2;
+    case 4:
+      return 16;
+    case 8:
+      return 256;
+    default:
+      return 0;
   }
 }
 
 RgbImage* loadDibImage(const char* fileName) {
-  unsigned char* data = nullptr;
-  std::size_t size = 0;
   const char* failure = nullptr;
-  if (!readWholeFile(fileName, data, size, failure)) {
+  FileBytes file;
+  if (!file.open(fileName, failure)) {
     if (failure) {
       showReaderMessage(failure);
     } else {
@@ -357,8 +415,7 @@ RgbImage* loadDibImage(const char* fileName) {
     }
     return nullptr;
   }
-  std::unique_ptr<unsigned char, FreeDeleter> file(data);
-  RgbImage* image = readDib(file.get(), size, failure);
+  RgbImage* image = readDib(file.data(), file.size(), failure);
   if (!image) showReaderMessage(failure);
   return image;
 }

@@ -34,8 +34,7 @@ PFNGLDELETEFRAMEBUFFERSEXTPROC glDeleteFramebuffersEXT = nullptr;
 PFNGLGENFRAMEBUFFERSEXTPROC glGenFramebuffersEXT = nullptr;
 PFNGLFRAMEBUFFERTEXTURE2DEXTPROC glFramebufferTexture2DEXT = nullptr;
 PFNGLFRAMEBUFFERRENDERBUFFEREXTPROC glFramebufferRenderbufferEXT = nullptr;
-PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVEXTPROC glGetFramebufferAttachmentParameterivEXT =
-    nullptr;
+PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVEXTPROC glGetFramebufferAttachmentParameterivEXT = nullptr;
 PFNGLGENERATEMIPMAPEXTPROC glGenerateMipmapEXT = nullptr;
 PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC glCheckFramebufferStatusEXT = nullptr;
 
@@ -208,8 +207,8 @@ bool RenderTargetSet::create(int index, int size, RenderTargetKind kind) {
     glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, size, size);
     // Not required by init: without it the target simply has no depth buffer.
     if (glFramebufferRenderbufferEXT) {
-      glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT,
-                                   GL_RENDERBUFFER_EXT, renderbuffers_[index]);
+      glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                                   renderbuffers_[index]);
     }
     glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
                               textures_[index], 0);
@@ -223,15 +222,32 @@ void RenderTargetSet::checkStatus() {
   if (!glCheckFramebufferStatusEXT) return;
   const char* text = nullptr;
   switch (glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT)) {
-    case 0x8CD5: text = "Framebuffer Complete"; break;
-    case 0x8CD6: text = "Framebuffer Incomplete Attachment"; break;
-    case 0x8CD7: text = "Framebuffer Incomplete Missing Attachment"; break;
-    case 0x8CD9: text = "Framebuffer Incomplete Dimensions"; break;
-    case 0x8CDA: text = "Framebuffer Incomplete Formats"; break;
-    case 0x8CDB: text = "Framebuffer Incomplete Draw Buffer"; break;
-    case 0x8CDC: text = "Framebuffer Incomplete Read Buffer"; break;
-    case 0x8CDD: text = "Framebuffer unsupported!"; break;
-    default: break;
+    case 0x8CD5:
+      text = "Framebuffer Complete";
+      break;
+    case 0x8CD6:
+      text = "Framebuffer Incomplete Attachment";
+      break;
+    case 0x8CD7:
+      text = "Framebuffer Incomplete Missing Attachment";
+      break;
+    case 0x8CD9:
+      text = "Framebuffer Incomplete Dimensions";
+      break;
+    case 0x8CDA:
+      text = "Framebuffer Incomplete Formats";
+      break;
+    case 0x8CDB:
+      text = "Framebuffer Incomplete Draw Buffer";
+      break;
+    case 0x8CDC:
+      text = "Framebuffer Incomplete Read Buffer";
+      break;
+    case 0x8CDD:
+      text = "Framebuffer unsupported!";
+      break;
+    default:
+      break;
   }
   if (text) Log::instance().write(text);
 }
@@ -262,8 +278,7 @@ GLuint RenderTargetSet::renderbuffer(int index) const {
 }
 
 RenderTargetKind RenderTargetSet::kind(int index) const {
-  return static_cast<RenderTargetKind>(kinds_ && index >= 0 && index < count_ ? kinds_[index]
-                                                                              : 0);
+  return static_cast<RenderTargetKind>(kinds_ && index >= 0 && index < count_ ? kinds_[index] : 0);
 }
 
 void RenderTargetSet::release() {

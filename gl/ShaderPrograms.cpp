@@ -114,10 +114,10 @@ bool ShaderProgramSet::initExtensions() {
   fetchEntryPoint(glValidateProgramARB, "glValidateProgramARB");
 
   if (!glCreateProgramObjectARB || !glCreateShaderObjectARB || !glShaderSourceARB ||
-      !glCompileShaderARB || !glAttachObjectARB || !glLinkProgramARB ||
-      !glUseProgramObjectARB || !glDeleteObjectARB || !glUniform1iARB || !glUniform4fARB ||
-      !glGetUniformLocationARB || !glVertexAttrib4fARB || !glGetAttribLocationARB ||
-      !glGetObjectParameterivARB || !glGetInfoLogARB) {
+      !glCompileShaderARB || !glAttachObjectARB || !glLinkProgramARB || !glUseProgramObjectARB ||
+      !glDeleteObjectARB || !glUniform1iARB || !glUniform4fARB || !glGetUniformLocationARB ||
+      !glVertexAttrib4fARB || !glGetAttribLocationARB || !glGetObjectParameterivARB ||
+      !glGetInfoLogARB) {
     Log::instance().write("Not all entrypoints available!");
     return false;
   }
