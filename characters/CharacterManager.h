@@ -2,14 +2,35 @@
 // initializes, updates, draws and releases it.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
+#include "characters/Character.h"
+#include "characters/CharacterModel.h"
 #include "characters/DemoComponent.h"
+#include "characters/Waypoints.h"
 
 class CharacterManager : public DemoComponent {
  public:
-  CharacterManager();
+  // The demo always walks twenty; other counts serve measurements.
+  explicit CharacterManager(std::int32_t characterCount = 20);
   ~CharacterManager() override;
   void initialize() override;
   void draw() override;
   void update(float elapsedMs) override;
   void release() override;
+
+  // The characters placed by initialize: none when a file was unusable.
+  std::int32_t placedCount() const { return placed_; }
+  Character& character(std::int32_t index) { return characters_[index]; }
+  const CharacterModel& model() const { return model_; }
+  const WaypointNetwork& network() const { return network_; }
+
+ private:
+  // Declared so that the characters go first, then the network, then the model.
+  CharacterModel model_;
+  WaypointNetwork network_;
+  std::unique_ptr<Character[]> characters_;
+  std::int32_t characterCount_;
+  std::int32_t placed_ = 0;
 };

@@ -1,0 +1,88 @@
+#include "characters/CharacterManager.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "app/Log.h"
+
+namespace {
+
+constexpr float separationDistance = 0.1f;
+
+float speedOfClip(std::int32_t clip) {
+  switch (clip) {
+    case 0:
+      return 0.0001f;
+    case 1:
+      return 0.0005f;
+    default:
+      return 0.000125f;
+  }
+}
+
+}  // namespace
+
+CharacterManager::CharacterManager(std::int32_t characterCount)
+    : characterCount_(characterCount < 0 ? 0 : characterCount) {}
+
+CharacterManager::~CharacterManager() = default;
+
+void CharacterManager::initialize() {
+  Log& log = Log::instance();
+  log.write("Starting NPR Demo...");
+  log.write("Loading Models...");
+  const bool modelRead = model_.load("Models/capsuleman.txt");
+  log.write("Loading Waypoints...");
+  network_.clear();
+  const bool networkRead = network_.load("scene/waypoints.txt");
+  log.write("Initializing Characters...");
+
+  characters_.reset();
+  placed_ = 0;
+  // The loaders have logged what was wrong; the demo goes on without walkers.
+  if (!modelRead || !networkRead) return;
+
+  characters_.reset(new (std::nothrow) Character[characterCount_]);
+  if (!characters_) {
+    log.write("...Memory Allocation Failed!");
+    return;
+  }
+  const std::int32_t waypointCount = network_.size();
+  for (std::int32_t i = 0; i < characterCount_; ++i) {
+    Character& walker = characters_[i];
+    walker.attachModel(&model_);
+    walker.setController(0, &network_);
+    const std::int32_t clip = std::rand() % 3;
+    walker.animation.startClip(clip);
+    walker.setSpeed(speedOfClip(clip));
+    const std::int32_t start = std::rand() % waypointCount;
+    const Vector3& at = network_.waypoint(start).position;
+    walker.position.set(at.x - 1.0f, at.y, at.z - 1.0f);
+    walker.controller()->targetWaypoint = start;
+    walker.update(0.0f);
+  }
+  placed_ = characterCount_;
+}
+
+void CharacterManager::draw() {
+  for (std::int32_t i = 0; i < placed_; ++i) model_.draw(&characters_[i].animation);
+}
+
+void CharacterManager::update(float elapsedMs) {
+  for (std::int32_t i = 0; i < placed_; ++i) {
+    Character& walker = characters_[i];
+    walker.update(elapsedMs);
+    // Only this character gives way; the others do so in their own turn.
+    for (std::int32_t j = 0; j < placed_; ++j) {
+      if (j == i) continue;
+      Vector3 apart = walker.position - characters_[j].position;
+      if (apart.length() < separationDistance) {
+        apart = apart * 0.5f;
+        apart.y = 0.0f;
+        walker.position = walker.position + apart;
+      }
+    }
+  }
+}
+
+void CharacterManager::release() {}

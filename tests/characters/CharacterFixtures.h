@@ -1,0 +1,39 @@
+// What the character tests share: the log's entries and a GL context with
+// the demo's shared quadric, which the model's capsule lists are built with.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gl/Extensions.h"
+#include "render/DemoState.h"
+#include "tests/support/HeadlessGl.h"
+#include "tests/support/TestDir.h"
+
+inline std::vector<std::string> logEntries() {
+  const std::string text = TestDir::read("Log.txt");
+  std::vector<std::string> entries;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2)
+    entries.push_back(text.substr(start, end - start));
+  return entries;
+}
+
+#define REQUIRE_CHARACTER_GL()                                  \
+  do {                                                          \
+    REQUIRE_HEADLESS_GL();                                      \
+    ASSERT_TRUE(initMultitextureExtensions());                  \
+    if (!sharedQuadric) {                                       \
+      sharedQuadric = gluNewQuadric();                          \
+      gluQuadricTexture(sharedQuadric, GL_TRUE);                \
+      gluQuadricNormals(sharedQuadric, GLU_SMOOTH);             \
+    }                                                           \
+  } while (0)
+
+// Three clips over two frames of one bone (radius 10, length 100); the
+// second frame's key record is `frame1`.
+inline std::string oneBoneModel(const std::string& frame1 = "0 0 0 0 0 0 1") {
+  return "3 0 1 0.01 0 1 0.02 1 1 0.005 1 10 100 1 0 0 0 0 0 0 1 " + frame1;
+}
