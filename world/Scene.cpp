@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <new>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -22,15 +24,14 @@ constexpr float positionScale = 0.01f;
 bool readWholeFile(const char* path, std::string& out) {
   std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
   if (!file) return false;
+  // The size is only a hint: directories and devices report nonsense.
+  std::error_code ignored;
+  const std::uintmax_t size = std::filesystem::file_size(path, ignored);
   std::string data;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long size = std::ftell(file);
-    if (size > 0) data.resize(static_cast<std::size_t>(size));
-    std::rewind(file);
-  }
+  if (!ignored && size < data.max_size()) data.resize(static_cast<std::size_t>(size));
   std::size_t filled = std::fread(data.data(), 1, data.size(), file);
   data.resize(filled);
-  // Whatever the size query missed (a growing file, a pipe).
+  // Whatever the size missed (a growing file, a pipe).
   char chunk[1 << 16];
   for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
     data.append(chunk, got);
@@ -464,24 +465,32 @@ bool Scene::parse(const char* path) {
   Log::instance().write("Loading SCN...");
   // An earlier load's buffers were deleted by the shutdown before this one.
   clear();
-  std::string text;
-  if (!readWholeFile(path, text)) {
-    Log::instance().write("Error: Can't find .SCN file!");
+  try {
+    std::string text;
+    if (!readWholeFile(path, text)) {
+      Log::instance().write("Error: Can't find .SCN file!");
+      return false;
+    }
+    SceneParser parser(text);
+    if (!parser.run()) {
+      Log::instance().write(parser.error());
+      return false;
+    }
+    // The colour table has been copied into the faces and is not kept.
+    colourCount = parser.colourCount;
+    meshCount = static_cast<std::int32_t>(parser.meshes.size());
+    meshes = meshCount > 0 ? new SceneMesh[meshCount] : nullptr;
+    for (std::int32_t i = 0; i < meshCount; ++i) {
+      adopt(meshes[i], *parser.meshes[i]);
+      parser.meshes[i].reset();
+      meshes[i].buildArrays();
+    }
+  } catch (const std::bad_alloc&) {
+    // Counts are checked against the file's size, but a huge file can still
+    // need more memory than there is.
+    clear();
+    Log::instance().write("Error: Not enough memory for the .SCN file!");
     return false;
-  }
-  SceneParser parser(text);
-  if (!parser.run()) {
-    Log::instance().write(parser.error());
-    return false;
-  }
-  // The colour table has been copied into the faces and is not kept.
-  colourCount = parser.colourCount;
-  meshCount = static_cast<std::int32_t>(parser.meshes.size());
-  meshes = meshCount > 0 ? new SceneMesh[meshCount] : nullptr;
-  for (std::int32_t i = 0; i < meshCount; ++i) {
-    adopt(meshes[i], *parser.meshes[i]);
-    parser.meshes[i].reset();
-    meshes[i].buildArrays();
   }
   Log::instance().write("SCN Loaded!");
   return true;

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "app/Config.h"
+#include "camera/Camera.h"
+#include "gl/GlApi.h"
+#include "tests/support/FakeWindowSystem.h"
+#include "tests/support/HeadlessGl.h"
+#include "tests/support/TestDir.h"
+
+namespace {
+
+float elevation(const Vector3& v) { return std::asin(v.y / v.length()); }
+float azimuth(const Vector3& v) { return std::atan2(v.x, -v.z); }
+float angleBetween(const Vector3& a, const Vector3& b) {
+  return std::acos(std::fmin(1.0f, a.normalized().dot(b.normalized())));
+}
+float wrapped(float angle) { return std::remainder(angle, 2 * 3.14159265f); }
+
+class CameraTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake_.install();
+    pitchTotal = 0.0f;
+    resetFrameTimer();
+    placeDemo();
+  }
+  void placeDemo(float upX = 0.0f) {
+    camera_.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, upX, 1.0f, 0.0f);
+    fake_.cursor = {512, 384};
+  }
+  Vector3 view() const { return camera_.target - camera_.eye; }
+  void mouse(int dx, int dy) {
+    fake_.cursor = {512 + dx, 384 + dy};
+    camera_.step();
+  }
+  // Leaves an interval of `millis` for the next movement.
+  void interval(std::uint32_t millis) {
+    camera_.step();
+    fake_.mmTime += millis;
+    camera_.step();
+  }
+
+  FakeWindowSystem fake_;
+  Camera camera_;
+};
+
+TEST_F(CameraTest, PlaceScalesTheTargetAndPullsTheCursorToTheConfiguredCentre) {
+  EXPECT_NEAR(camera_.target.x, 0.298275f, 1e-6f);
+  EXPECT_NEAR(camera_.target.z, -0.95448f, 1e-5f);
+  TestDir dir;
+  TestDir::write("config.cfg", "1023 767");
+  Config::instance().read();
+  placeDemo();
+  TestDir::write("config.cfg", "1024 768");
+  Config::instance().read();
+  EXPECT_EQ(mouseAreaWidth, 1023);
+  mouse(-30, 40);
+  ASSERT_EQ(fake_.cursorMoves.size(), 1u);
+  EXPECT_EQ(fake_.cursorMoves[0].x, 511);
+  EXPECT_EQ(fake_.cursorMoves[0].y, 383);
+}
+
+TEST_F(CameraTest, MouseRightTurnsRightAndMouseUpLooksUp) {
+  const int moves[][2] = {{0, 0}, {100, 0}, {0, -100}, {-40, 70}};
+  for (const auto& m : moves) {
+    placeDemo();
+    pitchTotal = 0.0f;
+    const Vector3 before = view();
+    fake_.cursorMoves.clear();
+    mouse(m[0], m[1]);
+    // A resting cursor is left alone.
+    EXPECT_EQ(fake_.cursorMoves.size(), m[0] || m[1] ? 1u : 0u);
+    EXPECT_NEAR(wrapped(azimuth(view()) - azimuth(before)), m[0] * 0.002f, 1e-5f);
+    EXPECT_NEAR(elevation(view()) - elevation(before), -m[1] * 0.002f, 1e-5f);
+    EXPECT_NEAR(view().length(), before.length(), 1e-6f);
+    EXPECT_EQ(fake_.cursor.x, 512);
+    EXPECT_EQ(fake_.cursor.y, 384);
+  }
+}
+
+TEST_F(CameraTest, PitchStopsAtItsLimitsWhileYawGoesOn) {
+  const struct {
+    int push;
+    float limit;
+  } cases[] = {{-10000, 1.0f}, {10000, -1.4f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.limit);
+    placeDemo();
+    pitchTotal = 0.0f;
+    const Vector3 start = view();
+    mouse(0, c.push);
+    EXPECT_EQ(pitchTotal, c.limit);
+    EXPECT_NEAR(angleBetween(start, view()), std::fabs(c.limit), 1e-5f);
+    EXPECT_EQ(view().y > start.y, c.limit > 0);
+    const Vector3 atLimit = view();
+    mouse(50, c.push);
+    EXPECT_EQ(pitchTotal, c.limit);
+    EXPECT_NEAR(elevation(view()), elevation(atLimit), 1e-5f);
+    EXPECT_NEAR(wrapped(azimuth(view()) - azimuth(atLimit)), 0.1f, 1e-4f);
+  }
+  // Placing again keeps the pitch already used up.
+  mouse(0, -300);
+  placeDemo();
+  const Vector3 placed = view();
+  mouse(0, -10000);
+  EXPECT_NEAR(angleBetween(placed, view()), 1.4f + 0.4f, 1e-5f);
+}
+
+TEST_F(CameraTest, KeysWalkAndSidestepByTheInterval) {
+  const struct {
+    std::vector<int> keys;
+    float forward, right, upX = 0.0f;
+  } cases[] = {
+      // A tilted up gives the side axis a vertical part, which sidesteps ignore.
+      {{'D'}, 0, 1, 0.3f},
+      {{'W'}, 1, 0},          {{ws::VkUp}, 1, 0},     {{'S'}, -1, 0},
+      {{ws::VkDown}, -1, 0},  {{'A'}, 0, -1},         {{ws::VkLeft}, 0, -1},
+      {{'D'}, 0, 1},          {{ws::VkRight}, 0, 1},  {{'W', 'S'}, 0, 0},
+      {{'W', 'D'}, 1, 1},     {{ws::VkLeft, 'D', ws::VkUp, 'S'}, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys.size());
+    placeDemo(c.upX);
+    interval(200);
+    const Vector3 eye = camera_.eye, before = view();
+    Vector3 side = Vector3(-before.z, c.upX * before.z, before.x - c.upX * before.y).normalized();
+    side.y = 0;
+    for (int key : c.keys) fake_.keysHeld[key] = true;
+    camera_.step();
+    fake_.keysHeld.clear();
+    const Vector3 expected = before.normalized() * (0.1f * c.forward) + side * (0.1f * c.right);
+    const Vector3 moved = camera_.eye - eye;
+    EXPECT_NEAR((moved - expected).length(), 0.0f, 1e-6f);
+    EXPECT_NEAR((view() - before).length(), 0.0f, 1e-6f);
+  }
+}
+
+TEST_F(CameraTest, FirstMovesAfterFreezingUseTheLastIntervalThenTheFrozenTime) {
+  fake_.mmTime = 1000;
+  interval(16);
+  fake_.mmTime += 4000;  // F2 held: no steps
+  fake_.keysHeld['W'] = true;
+  const Vector3 start = camera_.eye;
+  camera_.step();
+  EXPECT_NEAR((camera_.eye - start).length(), 0.008f, 1e-6f);
+  const Vector3 second = camera_.eye;
+  fake_.mmTime += 16;
+  camera_.step();
+  EXPECT_NEAR((camera_.eye - second).length(), 2.0f, 1e-5f);
+}
+
+TEST(FrameTimer, MeasuresWholeMillisecondsAcrossLongUptimesAndTheWrap) {
+  FakeWindowSystem fake;
+  fake.install();
+  const struct {
+    std::uint32_t first, second;
+    float seconds;
+  } cases[] = {{1000, 1016, 0.016f}, {400000000, 400000016, 0.016f},
+               {0xFFFFFFF0u, 0x10, 0.032f}, {7, 7, 0.0f}};
+  for (const auto& c : cases) {
+    resetFrameTimer();
+    fake.mmTime = c.first;
+    tickFrameTimer();
+    EXPECT_EQ(frameSeconds, 0.0f);
+    fake.mmTime = c.second;
+    tickFrameTimer();
+    EXPECT_FLOAT_EQ(frameSeconds, c.seconds);
+  }
+}
+
+TEST_F(CameraTest, AViewParallelToUpKeepsTheLastSideAxis) {
+  interval(200);
+  const Vector3 side = camera_.side;
+  camera_.target = camera_.eye + Vector3(0, -1, 0);
+  fake_.keysHeld['D'] = true;
+  const Vector3 eye = camera_.eye;
+  mouse(30, -30);
+  EXPECT_EQ(std::vector<float>({camera_.side.x, camera_.side.z}),
+            std::vector<float>({side.x, side.z}));
+  EXPECT_NEAR((camera_.eye - eye - side * 0.1f).length(), 0.0f, 1e-6f);
+  EXPECT_TRUE(std::isfinite(camera_.target.x) && std::isfinite(camera_.target.y) &&
+              std::isfinite(camera_.target.z));
+  EXPECT_NEAR(view().length(), 1.0f, 1e-6f);
+}
+
+TEST(CameraView, OffsetViewsMoveTheEyeSidewaysByTheOffset) {
+  REQUIRE_HEADLESS_GL();
+  Camera camera;
+  camera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
+  const float distance = (camera.target - camera.eye).length();
+  for (float d : {0.05f, -0.05f, 0.0f}) {
+    SCOPED_TRACE(d);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    if (d == 0.0f) {
+      camera.applyView();
+    } else {
+      camera.applyOffsetView(d);
+    }
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    // Where the unshifted eye and target land in the shifted eye's space.
+    for (const auto& [point, z] : {std::pair{camera.eye, 0.0f}, std::pair{camera.target, -distance}}) {
+      const float x = m[0] * point.x + m[4] * point.y + m[8] * point.z + m[12];
+      const float y = m[1] * point.x + m[5] * point.y + m[9] * point.z + m[13];
+      const float zz = m[2] * point.x + m[6] * point.y + m[10] * point.z + m[14];
+      EXPECT_NEAR(x, -d, 2e-6f);
+      EXPECT_NEAR(y, 0.0f, 2e-6f);
+      EXPECT_NEAR(zz, z, 2e-6f);
+    }
+  }
+}
+
+}  // namespace
