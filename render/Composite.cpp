@@ -81,12 +81,11 @@ void drawLayeredStyle(int eye, const LayeredStyle& style) {
     shaderPrograms.setUniform1i(layeredProgram, "shadowhatch", 3);
     setHatchLayer(0.0f, style.hatchScale);
     shaderPrograms.setUniform4f(layeredProgram, "pencilColor", style.pencilColor[0],
-                                style.pencilColor[1], style.pencilColor[2],
-                                style.pencilColor[3]);
+                                style.pencilColor[1], style.pencilColor[2], style.pencilColor[3]);
     shaderPrograms.setUniform1f(layeredProgram, "edgeSize", style.edgeSize);
   }
-  const GLuint textures[4] = {renderTargets.texture(eye == 0 ? 0 : 3), textureIds[0],
-                              textureIds[1], textureIds[2]};
+  const GLuint textures[4] = {renderTargets.texture(eye == 0 ? 0 : 3), textureIds[0], textureIds[1],
+                              textureIds[2]};
   bindUnits(textures);
   fullScreenQuad();
 

@@ -22,9 +22,12 @@ constexpr struct {
   const char* vertex;
   const char* fragment;
 } programSources[programCount] = {
-    {"Shaders/npr1.vsh", "Shaders/npr1.fsh"},         {"Shaders/normout.vsh", "Shaders/normout.fsh"},
-    {"Shaders/colout.vsh", "Shaders/colout.fsh"},     {"Shaders/npr1.vsh", "Shaders/npr2.fsh"},
-    {"Shaders/depthout.vsh", "Shaders/depthout.fsh"}, {"Shaders/water.vsh", "Shaders/water.fsh"},
+    {"Shaders/npr1.vsh", "Shaders/npr1.fsh"},
+    {"Shaders/normout.vsh", "Shaders/normout.fsh"},
+    {"Shaders/colout.vsh", "Shaders/colout.fsh"},
+    {"Shaders/npr1.vsh", "Shaders/npr2.fsh"},
+    {"Shaders/depthout.vsh", "Shaders/depthout.fsh"},
+    {"Shaders/water.vsh", "Shaders/water.fsh"},
 };
 
 constexpr int targetCount = 5;

@@ -68,8 +68,8 @@ void setLightUniform(int slot) {
 
 void setCameraUniform(int slot) {
   if (!shadersAvailable) return;
-  shaderPrograms.setUniform4f(slot, "camPos", demoCamera.eye.x, demoCamera.eye.y,
-                              demoCamera.eye.z, 1.0f);
+  shaderPrograms.setUniform4f(slot, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z,
+                              1.0f);
 }
 
 // The scene's drawing selects texture units and binds buffers through the

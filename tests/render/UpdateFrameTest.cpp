@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <vector>
+
+#include "app/Config.h"
+#include "app/Shell.h"
+#include "camera/Camera.h"
+#include "render/DemoState.h"
+#include "tests/support/FakeWindowSystem.h"
+
+namespace {
+
+class UpdateFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    system.install();
+    window.window = reinterpret_cast<ws::WindowHandle>(0x4242);
+    window.keys = &keys;
+    demoWindow = &window;
+    demoKeys = &keys;
+    compositeStyle = 1;
+    stereoEnabled = 0;
+    eyeOffset = 0.0f;
+    waterMove = 0.0f;
+    keepRunning = 1;
+    characters = nullptr;
+    resetFrameTimer();
+    demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
+    // The cursor rests at the centre, so the mouse turns nothing by itself.
+    system.cursor = ws::Point{mouseAreaWidth >> 1, mouseAreaHeight >> 1};
+  }
+  void TearDown() override {
+    demoWindow = nullptr;
+    demoKeys = nullptr;
+  }
+
+  void hold(std::initializer_list<int> virtualKeys) {
+    for (int key : virtualKeys) keys.held[key] = 1;
+  }
+  std::vector<std::uint32_t> postedMessages() const {
+    std::vector<std::uint32_t> messages;
+    for (const ws::Message& m : system.posted) {
+      EXPECT_EQ(m.window, window.window);
+      messages.push_back(m.message);
+    }
+    return messages;
+  }
+
+  FakeWindowSystem system;
+  RenderWindow window;
+  KeyStates keys;
+};
+
+TEST_F(UpdateFrameTest, HeldKeysChooseStyleAndStereoLastTestedWins) {
+  struct Case {
+    std::vector<int> held;
+    std::int32_t styleBefore;
+    std::uint8_t stereoBefore;
+    std::int32_t styleAfter;
+    std::uint8_t stereoAfter;
+  };
+  const Case cases[] = {
+      {{}, 2, 1, 2, 1},
+      {{'1'}, 3, 0, 1, 0},
+      {{'2'}, 1, 0, 2, 0},
+      {{'3'}, 1, 0, 3, 0},
+      {{'1', '2'}, 3, 0, 2, 0},
+      {{'1', '3'}, 2, 0, 3, 0},
+      {{'1', '2', '3'}, 1, 0, 3, 0},
+      {{'9'}, 1, 0, 1, 1},
+      {{'0'}, 1, 1, 1, 0},
+      {{'9', '0'}, 1, 0, 1, 0},
+      {{'9', '0'}, 1, 1, 1, 0},
+      {{'3', '9'}, 1, 0, 3, 1},
+  };
+  for (const Case& c : cases) {
+    keys = KeyStates{};
+    for (int key : c.held) keys.held[key] = 1;
+    compositeStyle = c.styleBefore;
+    stereoEnabled = c.stereoBefore;
+    updateFrame(16);
+    EXPECT_EQ(compositeStyle, c.styleAfter) << "keys held: " << c.held.size();
+    EXPECT_EQ(stereoEnabled, c.stereoAfter) << "keys held: " << c.held.size();
+  }
+  EXPECT_TRUE(system.posted.empty());
+}
+
+TEST_F(UpdateFrameTest, EyeOffsetMovesOneHundredthPerSecondAndStopsAtItsLimits) {
+  hold({'Q'});
+  for (int frame = 0; frame < 2500; ++frame) updateFrame(20);  // 50 s
+  EXPECT_NEAR(eyeOffset, 0.5f, 1e-3f);
+  for (int frame = 0; frame < 2500; ++frame) updateFrame(20);  // 100 s in all
+  EXPECT_NEAR(eyeOffset, 1.0f, 1e-3f);
+  for (int frame = 0; frame < 500; ++frame) updateFrame(20);
+  EXPECT_EQ(eyeOffset, 1.0f);
+
+  keys = KeyStates{};
+  hold({'E'});
+  for (int frame = 0; frame < 20000; ++frame) updateFrame(20);  // 400 s
+  EXPECT_EQ(eyeOffset, -1.0f);
+
+  // Both held cancel; one enormous interval still ends at the limit.
+  keys = KeyStates{};
+  eyeOffset = 0.25f;
+  hold({'Q', 'E'});
+  updateFrame(1000);
+  EXPECT_NEAR(eyeOffset, 0.25f, 1e-6f);
+  keys = KeyStates{};
+  hold({'Q'});
+  updateFrame(4000000000u);
+  EXPECT_EQ(eyeOffset, 1.0f);
+}
+
+TEST_F(UpdateFrameTest, WaterPhaseAdvancesAndWrapsAboveTwoThousand) {
+  updateFrame(1000);
+  EXPECT_NEAR(waterMove, 0.1f, 1e-6f);
+  updateFrame(0);
+  EXPECT_NEAR(waterMove, 0.1f, 1e-6f);
+
+  waterMove = 1999.95f;
+  updateFrame(1);
+  EXPECT_GT(waterMove, 1999.9f);
+  updateFrame(1000);
+  EXPECT_EQ(waterMove, 0.0f);
+}
+
+TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
+  // Mouse pushed right and W held: an unfrozen frame would turn and fly.
+  system.keysHeld['W'] = true;
+  const Vector3 eye = demoCamera.eye;
+  const Vector3 target = demoCamera.target;
+  hold({ws::VkF2});
+  system.cursor = ws::Point{(mouseAreaWidth >> 1) + 40, (mouseAreaHeight >> 1) - 10};
+  system.mmTime = 1000;
+  updateFrame(500);
+  system.mmTime = 2000;
+  updateFrame(500);
+  EXPECT_EQ(demoCamera.eye.x, eye.x);
+  EXPECT_EQ(demoCamera.eye.y, eye.y);
+  EXPECT_EQ(demoCamera.eye.z, eye.z);
+  EXPECT_EQ(demoCamera.target.x, target.x);
+  EXPECT_EQ(demoCamera.target.z, target.z);
+  EXPECT_TRUE(system.cursorMoves.empty());
+  EXPECT_NEAR(waterMove, 0.1f, 1e-6f);
+
+  // Released: the mouse turns at once; the flight needs a measured interval.
+  keys.held[ws::VkF2] = 0;
+  for (std::uint32_t time : {3000u, 4000u, 5000u}) {
+    system.mmTime = time;
+    updateFrame(500);
+  }
+  EXPECT_FALSE(system.cursorMoves.empty());
+  EXPECT_NE(demoCamera.target.x, target.x);
+  EXPECT_GT(std::fabs(demoCamera.eye.z - eye.z), 0.0f);
+}
+
+TEST_F(UpdateFrameTest, EscapeAndF1PostTheirRequests) {
+  updateFrame(16);
+  EXPECT_TRUE(system.posted.empty());
+  EXPECT_EQ(keepRunning, 1);
+
+  hold({ws::VkF1});
+  updateFrame(16);
+  EXPECT_EQ(postedMessages(), std::vector<std::uint32_t>{MSG_TOGGLE_SCREEN_MODE});
+  EXPECT_EQ(keepRunning, 1);
+
+  system.posted.clear();
+  hold({ws::VkEscape});
+  updateFrame(16);
+  EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
+  EXPECT_EQ(keepRunning, 0);
+
+  // Held keys act again on every frame.
+  system.posted.clear();
+  keys = KeyStates{};
+  hold({ws::VkEscape});
+  updateFrame(16);
+  updateFrame(16);
+  EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, ws::MsgQuit}));
+}
+
+}  // namespace
