@@ -4,7 +4,7 @@ start_xvfb
 for how in closebox altf4; do
   start_demo
   box=$(wait_window "Start FullScreen?")
-  press "$box" Escape
+  hold=0.1 press "$box" Escape
   win=$(wait_window "$title")
   sleep 1
   if [ "$how" = closebox ]; then

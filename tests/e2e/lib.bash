@@ -67,12 +67,15 @@ wait_gone() {
   fail "window $id did not go away"
 }
 
+# Focuses the window and presses the key; the demo looks at held keys once
+# per frame, so the key is held long enough for a slow frame to see it.
 press() {
-  local id=$1
-  shift
+  local id=$1 key=$2
   xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
   sleep 0.2
-  xdotool key --clearmodifiers "$@"
+  xdotool keydown "$key"
+  sleep "${hold:-1.5}"
+  xdotool keyup "$key"
 }
 
 client_size() {
