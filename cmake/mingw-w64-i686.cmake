@@ -5,10 +5,10 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
 set(NPR_MINGW_TRIPLE i686-w64-mingw32)
-# The win32 thread model needs no winpthread DLL; the posix one is the
-# fallback on installations that only carry it.
-find_program(CMAKE_C_COMPILER NAMES ${NPR_MINGW_TRIPLE}-gcc-win32 ${NPR_MINGW_TRIPLE}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${NPR_MINGW_TRIPLE}-g++-win32 ${NPR_MINGW_TRIPLE}-g++ REQUIRED)
+# The posix thread model: GoogleTest needs std::mutex, which the win32 model
+# of older compilers lacks. Linked statically, it needs no DLL either.
+find_program(CMAKE_C_COMPILER NAMES ${NPR_MINGW_TRIPLE}-gcc-posix ${NPR_MINGW_TRIPLE}-gcc REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${NPR_MINGW_TRIPLE}-g++-posix ${NPR_MINGW_TRIPLE}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${NPR_MINGW_TRIPLE}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${NPR_MINGW_TRIPLE})
@@ -24,3 +24,8 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${NPR_WINE})
   endif()
 endif()
+
+# Floating point in SSE registers, as 32-bit MSVC builds do by default: x87's
+# wider intermediates would make results differ from every other build.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")

@@ -3,14 +3,18 @@
 // table (gl/Extensions.h), never through prototypes.
 #pragma once
 
+// Windows' GL headers need only these from <windows.h>; leaving the rest out
+// spares every file its macros (near, far, min, max...).
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
+#ifndef APIENTRY
+#define APIENTRY __stdcall
 #endif
-#ifndef NOMINMAX
-#define NOMINMAX
+#ifndef WINGDIAPI
+#define WINGDIAPI __declspec(dllimport)
 #endif
-#include <windows.h>
+#ifndef CALLBACK
+#define CALLBACK __stdcall
+#endif
 #endif
 
 // Some gl.h headers declare the multitexture functions as prototypes, which

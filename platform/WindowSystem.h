@@ -93,7 +93,8 @@ constexpr std::uint32_t DmBitsPerPel = 0x00040000;
 constexpr std::uint32_t DmPelsWidth = 0x00080000;
 constexpr std::uint32_t DmPelsHeight = 0x00100000;
 constexpr std::uint32_t CdsFullscreen = 0x4;
-constexpr std::uint16_t DisplayModeRequestSize = 148;  // sizeof(DEVMODEA)
+// DEVMODEA up to its display fields, without the later panning fields.
+constexpr std::uint16_t DisplayModeRequestSize = 148;
 
 struct Point {
   int x = 0;

@@ -10,8 +10,9 @@
 #include <mmsystem.h>
 
 #include <cstddef>
-#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/Backend.h"
 
@@ -21,6 +22,8 @@ namespace {
 // layout the program relies on directly (WM_CREATE's parameter) must agree.
 static_assert(offsetof(CREATESTRUCTA, lpCreateParams) == offsetof(ws::CreateInfo, createParam),
               "WM_CREATE's parameter is read as a CreateInfo");
+static_assert(offsetof(DEVMODEA, dmPelsHeight) + sizeof(DWORD) <= ws::DisplayModeRequestSize,
+              "the display-mode request's size covers the fields it sets");
 static_assert(sizeof(ws::WParam) == sizeof(WPARAM) && sizeof(ws::LParam) == sizeof(LPARAM) &&
                   sizeof(ws::LResult) == sizeof(LRESULT),
               "message parameters pass through unchanged");
@@ -28,17 +31,26 @@ static_assert(sizeof(ws::WParam) == sizeof(WPARAM) && sizeof(ws::LParam) == size
 // The program's procedures use the default calling convention; the system
 // calls window procedures with WINAPI's. Each registered class remembers the
 // program's procedure under its atom.
-std::map<ATOM, ws::WindowProc>& classProcs() {
-  static std::map<ATOM, ws::WindowProc> procs;
-  return procs;
+struct RegisteredClass {
+  std::string name;
+  ATOM atom;
+  ws::WindowProc proc;
+};
+
+std::vector<RegisteredClass>& registeredClasses() {
+  static std::vector<RegisteredClass> classes;
+  return classes;
 }
 
 LRESULT CALLBACK classWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto atom = static_cast<ATOM>(GetClassLongA(window, GCW_ATOM));
-  auto found = classProcs().find(atom);
-  if (found == classProcs().end()) return DefWindowProcA(window, message, wParam, lParam);
-  return static_cast<LRESULT>(found->second(window, message, static_cast<ws::WParam>(wParam),
-                                            static_cast<ws::LParam>(lParam)));
+  for (const RegisteredClass& entry : registeredClasses()) {
+    if (entry.atom == atom) {
+      return static_cast<LRESULT>(entry.proc(window, message, static_cast<ws::WParam>(wParam),
+                                             static_cast<ws::LParam>(lParam)));
+    }
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
 }
 
 HWND hwnd(ws::WindowHandle handle) { return static_cast<HWND>(handle); }
@@ -80,17 +92,19 @@ class Win32WindowSystem : public ws::WindowSystem {
     native.lpszClassName = wc.className;
     const ATOM atom = RegisterClassExA(&native);
     if (atom == 0) return false;
-    classProcs()[atom] = wc.proc;
+    registeredClasses().push_back(RegisteredClass{wc.className, atom, wc.proc});
     return true;
   }
 
   bool unregisterClass(const char* className, ws::InstanceHandle instance) override {
-    WNDCLASSEXA info{};
-    info.cbSize = sizeof(info);
-    const auto atom = static_cast<ATOM>(
-        GetClassInfoExA(static_cast<HINSTANCE>(instance), className, &info));
     if (!UnregisterClassA(className, static_cast<HINSTANCE>(instance))) return false;
-    classProcs().erase(atom);
+    auto& classes = registeredClasses();
+    for (auto it = classes.begin(); it != classes.end(); ++it) {
+      if (it->name == className) {
+        classes.erase(it);
+        break;
+      }
+    }
     return true;
   }
 
@@ -191,14 +205,11 @@ class Win32WindowSystem : public ws::WindowSystem {
     out.message = msg.message;
     out.wParam = static_cast<ws::WParam>(msg.wParam);
     out.lParam = static_cast<ws::LParam>(msg.lParam);
-    last_ = msg;
     return true;
   }
 
   ws::LResult dispatchMessage(const ws::Message& message) override {
     MSG msg{};
-    // The time and cursor point of the message just taken from the queue go with it.
-    if (last_.hwnd == message.window && last_.message == message.message) msg = last_;
     msg.hwnd = hwnd(message.window);
     msg.message = message.message;
     msg.wParam = static_cast<WPARAM>(message.wParam);
@@ -230,9 +241,6 @@ class Win32WindowSystem : public ws::WindowSystem {
   bool setCursorPos(int x, int y) override { return SetCursorPos(x, y) != FALSE; }
 
   int showCursor(bool show) override { return ShowCursor(show ? TRUE : FALSE); }
-
- private:
-  MSG last_{};
 };
 
 }  // namespace

@@ -58,12 +58,12 @@ TEST_F(LogTest, FirstEntryOfARunReplacesTheOldLogAndLaterEntriesAppend) {
   Log::instance().write("Loading SCN...");
   Log::instance().write(std::string("SCN Loaded!"));
   Log::instance().write(std::string());
-  EXPECT_EQ(TestDir::read("Log.txt"), "Loading SCN...\n\nSCN Loaded!\n\n\n\n");
+  EXPECT_EQ(TestDir::readLog(), "Loading SCN...\n\nSCN Loaded!\n\n\n\n");
 }
 
 TEST_F(LogTest, TextEndingWithALineEndGetsTwoEmptyLines) {
   Log::instance().write("Shader Validation ID: 4: ok\n");
-  EXPECT_EQ(TestDir::read("Log.txt"), "Shader Validation ID: 4: ok\n\n\n");
+  EXPECT_EQ(TestDir::readLog(), "Shader Validation ID: 4: ok\n\n\n");
 }
 
 TEST_F(LogTest, AFailedFirstWriteStillEndsTheFirstWriteState) {
@@ -73,13 +73,13 @@ TEST_F(LogTest, AFailedFirstWriteStillEndsTheFirstWriteState) {
   std::filesystem::remove("Log.txt");
   TestDir::write("Log.txt", "kept\n");
   Log::instance().write("appended");
-  EXPECT_EQ(TestDir::read("Log.txt"), "kept\nappended\n\n");
+  EXPECT_EQ(TestDir::readLog(), "kept\nappended\n\n");
 }
 
 TEST_F(LogTest, EntriesOfASecondInitialisationFollowTheFirst) {
   Log::instance().write("Starting NPR Demo...");
   Log::instance().write("Starting NPR Demo...");
-  EXPECT_EQ(TestDir::read("Log.txt"), "Starting NPR Demo...\n\nStarting NPR Demo...\n\n");
+  EXPECT_EQ(TestDir::readLog(), "Starting NPR Demo...\n\nStarting NPR Demo...\n\n");
 }
 
 TEST(DecimalText, PlainSignedDecimal) {

@@ -13,7 +13,7 @@
 #include "tests/support/TestDir.h"
 
 inline std::vector<std::string> logEntries() {
-  const std::string text = TestDir::read("Log.txt");
+  const std::string text = TestDir::readLog();
   std::vector<std::string> entries;
   std::size_t start = 0;
   for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2)

@@ -33,7 +33,7 @@ const char* const framebufferNames[] = {
 
 // The log as written on this system, with line ends as LF.
 std::string logText() {
-  std::string text = TestDir::read("Log.txt");
+  std::string text = TestDir::readLog();
 #ifdef _WIN32
   for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
 #endif

@@ -148,7 +148,7 @@ inline void writeProbeData() {
       "  gl_FragColor = vec4(c, 1.0); }\n");
 }
 
-inline std::string logText() { return TestDir::read("Log.txt"); }
+inline std::string logText() { return TestDir::readLog(); }
 
 // Entries of the log that begin with the prefix.
 inline int countEntries(const std::string& log, const std::string& prefix) {

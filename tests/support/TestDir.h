@@ -32,6 +32,11 @@ class TestDir {
     if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
     std::ofstream(name, std::ios::binary) << contents;
   }
+  // The log in text mode, so its line ends read as LF on every platform.
+  static std::string readLog() {
+    std::ifstream in("Log.txt");
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   static std::string read(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -262,8 +262,11 @@ TEST(GeneratedWorld, GeneratorReproducesTheCommittedFiles) {
   ASSERT_TRUE(fs::exists(generator)) << "build the gen_world target first: " << generator;
   TestDir dir;
   const fs::path out = dir.path() / "scene";
-  const std::string command = "\"" + generator.string() + "\" \"" + out.string() + "\" > \"" +
-                              (dir.path() / "gen.log").string() + "\" 2>&1";
+  std::string command = "\"" + generator.string() + "\" \"" + out.string() + "\" > \"" +
+                        (dir.path() / "gen.log").string() + "\" 2>&1";
+#ifdef _WIN32
+  command = "\"" + command + "\"";  // cmd.exe strips one pair of outer quotes
+#endif
   ASSERT_EQ(std::system(command.c_str()), 0) << readFile(dir.path() / "gen.log");
   for (const char* name : {"nprscene.scn", "waypoints.txt"}) {
     SCOPED_TRACE(name);
