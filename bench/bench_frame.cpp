@@ -77,19 +77,6 @@ bool setUp() {
   return true;
 }
 
-void fullScreenQuad() {
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 1);
-  glVertex3f(0, 1, 0.1f);
-  glTexCoord2f(0, 0);
-  glVertex3f(0, 0, 0.1f);
-  glTexCoord2f(1, 0);
-  glVertex3f(1, 0, 0.1f);
-  glTexCoord2f(1, 1);
-  glVertex3f(1, 1, 0.1f);
-  glEnd();
-}
-
 void clearTarget(int index) {
   const int size = renderTargets.size(index);
   glViewport(0, 0, size, size);

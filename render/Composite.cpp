@@ -23,19 +23,6 @@ constexpr GLfloat layerHatchScale = 0.01f;
 // Offsets of layers 2 to 4, shifting the hatching so the layers cross.
 constexpr GLfloat layerOffsets[3] = {0.5f, 0.25f, 0.75f};
 
-void fullScreenQuad() {
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, 1.0f);
-  glVertex3f(0.0f, 1.0f, 0.1f);
-  glTexCoord2f(0.0f, 0.0f);
-  glVertex3f(0.0f, 0.0f, 0.1f);
-  glTexCoord2f(1.0f, 0.0f);
-  glVertex3f(1.0f, 0.0f, 0.1f);
-  glTexCoord2f(1.0f, 1.0f);
-  glVertex3f(1.0f, 1.0f, 0.1f);
-  glEnd();
-}
-
 // Binds the four units in order. Without unit selection only unit 0 exists
 // for us, so only its texture is bound.
 void bindUnits(const GLuint (&textures)[4]) {
@@ -100,6 +87,19 @@ void drawLayeredStyle(int eye, const LayeredStyle& style) {
 }
 
 }  // namespace
+
+void fullScreenQuad() {
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex3f(0.0f, 1.0f, 0.1f);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex3f(0.0f, 0.0f, 0.1f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex3f(1.0f, 0.0f, 0.1f);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex3f(1.0f, 1.0f, 0.1f);
+  glEnd();
+}
 
 void drawComposite(int eye) {
   glPushMatrix();

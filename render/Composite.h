@@ -4,3 +4,6 @@
 
 // Eye 0 reads the single-view or left-eye images, eye 1 the right-eye ones.
 void drawComposite(int eye);
+
+// The quad covering the unit orthographic view, texture coordinates 0..1.
+void fullScreenQuad();

@@ -12,14 +12,7 @@
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 
-inline std::vector<std::string> logEntries() {
-  const std::string text = TestDir::readLog();
-  std::vector<std::string> entries;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2)
-    entries.push_back(text.substr(start, end - start));
-  return entries;
-}
+inline std::vector<std::string> logEntries() { return TestDir::logEntries(); }
 
 #define REQUIRE_CHARACTER_GL()                                  \
   do {                                                          \

@@ -31,14 +31,7 @@ const char* const framebufferNames[] = {
     "glCheckFramebufferStatusEXT",
 };
 
-// The log as written on this system, with line ends as LF.
-std::string logText() {
-  std::string text = TestDir::readLog();
-#ifdef _WIN32
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-#endif
-  return text;
-}
+std::string logText() { return TestDir::readLog(); }
 
 std::string entries(std::initializer_list<std::string> texts) {
   std::string log;

@@ -38,14 +38,7 @@ const char* const brokenSource = "void main() { this is not glsl; }\n";
 // Compiles, but a program needs a main.
 const char* const vertexWithoutMain = "float halve(float x) { return x * 0.5; }\n";
 
-// The log as written on this system, with line ends as LF.
-std::string logText() {
-  std::string text = TestDir::readLog();
-#ifdef _WIN32
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
-#endif
-  return text;
-}
+std::string logText() { return TestDir::readLog(); }
 
 std::string entries(std::initializer_list<std::string> texts) {
   std::string log;

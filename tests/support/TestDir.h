@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -36,6 +37,15 @@ class TestDir {
   static std::string readLog() {
     std::ifstream in("Log.txt");
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // The log's entries, each without its trailing empty line.
+  static std::vector<std::string> logEntries() {
+    const std::string text = readLog();
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\n\n", start)) != std::string::npos; start = end + 2)
+      entries.push_back(text.substr(start, end - start));
+    return entries;
   }
   static std::string read(const std::string& name) {
     std::ifstream in(name, std::ios::binary);

@@ -9,14 +9,7 @@
 
 namespace {
 
-std::vector<std::string> logEntries() {
-  std::vector<std::string> entries;
-  const std::string text = TestDir::readLog();
-  for (std::size_t at = 0, end; (end = text.find("\n\n", at)) != std::string::npos; at = end + 2) {
-    entries.push_back(text.substr(at, end - at));
-  }
-  return entries;
-}
+std::vector<std::string> logEntries() { return TestDir::logEntries(); }
 
 std::string lastLogEntry() {
   const std::vector<std::string> entries = logEntries();
