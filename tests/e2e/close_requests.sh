@@ -4,7 +4,7 @@ start_xvfb
 for how in closebox altf4; do
   start_demo
   box=$(wait_window "Start FullScreen?")
-  hold=0.1 press "$box" Escape
+  answer_box "$box" Escape
   win=$(wait_window "$title")
   sleep 1
   if [ "$how" = closebox ]; then

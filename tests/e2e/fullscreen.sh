@@ -4,7 +4,7 @@ start_xvfb
 printf '1280 1024\n' > "$work/config.cfg"
 start_demo
 box=$(wait_window "Start FullScreen?")
-hold=0.1 press "$box" Return
+answer_box "$box" Return
 win=$(wait_window "$title")
 size=$(client_size "$win")
 [ "$size" = "1280x1024" ] || fail "full-screen window is $size"

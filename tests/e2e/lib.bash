@@ -78,6 +78,21 @@ press() {
   xdotool keyup "$key"
 }
 
+# Answers a message box with a key, again until it goes: a box found as soon
+# as its window exists may not take keys yet.
+answer_box() {
+  local box=$1 key=$2
+  for _ in $(seq 60); do
+    xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box" 2>/dev/null || true
+    xdotool key "$key" 2>/dev/null || true
+    for _ in $(seq 10); do
+      xwininfo -id "$box" >/dev/null 2>&1 || return 0
+      sleep 0.1
+    done
+  done
+  fail "the box $box did not take the key $key"
+}
+
 client_size() {
   xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'
 }

@@ -6,13 +6,13 @@ start_xvfb
 printf '640 480\n' > "$work/config.cfg"
 start_demo
 box=$(wait_window "Start FullScreen?")
-hold=0.1 press "$box" Escape
+answer_box "$box" Escape
 first=$(wait_window "$title")
 sleep 1
 log_before=$(cat "$work/Log.txt" 2>/dev/null || true)
 press "$first" F1
 refused=$(wait_window "Error")
-hold=0.1 press "$refused" Return
+answer_box "$refused" Return
 wait_gone "$refused"
 second=$(wait_window "$title")
 for _ in $(seq 50); do

@@ -4,7 +4,7 @@ start_xvfb
 printf '800 600\n' > "$work/config.cfg"
 start_demo
 box=$(wait_window "Start FullScreen?")
-hold=0.1 press "$box" Escape
+answer_box "$box" Escape
 win=$(wait_window "$title")
 size=$(client_size "$win")
 [ "$size" = "800x600" ] || fail "client area $size, expected 800x600"
