@@ -3,7 +3,7 @@
 #include <string>
 
 #include "gl/Extensions.h"
-#include "tests/support/FakeWindowSystem.h"
+#include "platform/fake/FakeWindowSystem.h"
 
 namespace {
 

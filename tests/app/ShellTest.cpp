@@ -8,7 +8,7 @@
 #include "app/Config.h"
 #include "app/Shell.h"
 #include "app/Window.h"
-#include "tests/support/FakeWindowSystem.h"
+#include "platform/fake/FakeWindowSystem.h"
 #include "tests/support/TestDir.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "app/Config.h"
 #include "camera/Camera.h"
 #include "gl/GlApi.h"
-#include "tests/support/FakeWindowSystem.h"
+#include "platform/fake/FakeWindowSystem.h"
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 

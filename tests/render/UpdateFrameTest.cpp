@@ -8,7 +8,7 @@
 #include "app/Shell.h"
 #include "camera/Camera.h"
 #include "render/DemoState.h"
-#include "tests/support/FakeWindowSystem.h"
+#include "platform/fake/FakeWindowSystem.h"
 
 namespace {
 

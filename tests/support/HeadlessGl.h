@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/FakeWindowSystem.h"
+#include "platform/fake/FakeWindowSystem.h"
 
 class HeadlessGl {
  public:

@@ -1,4 +1,4 @@
-#include "tests/support/FakeWindowSystem.h"
+#include "platform/fake/FakeWindowSystem.h"
 
 FakeWindowSystem::FakeWindowSystem() = default;
 
