@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "gl/Textures.h"
-#include "tests/support/FakeWindowSystem.h"
+#include "platform/fake/FakeWindowSystem.h"
 
 namespace {
 
