@@ -56,8 +56,8 @@ int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
   window.fullscreen = 1;
   keys = KeyStates{};
 
-  if (system.messageBox(nullptr, "Would You Like To Run In Fullscreen Mode?",
-                        "Start FullScreen?", ws::MbYesNo | ws::MbIconQuestion) == ws::IdNo) {
+  if (system.messageBox(nullptr, "Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
+                        ws::MbYesNo | ws::MbIconQuestion) == ws::IdNo) {
     window.fullscreen = 0;
   }
 

@@ -103,9 +103,9 @@ bool openRenderWindow(RenderWindow* window) {
     return false;
   };
 
-  window->window = system.createWindow(exStyle, window->app->className, window->title, style, 0,
-                                       0, rect.right - rect.left, rect.bottom - rect.top,
-                                       nullptr, window->app->instance, window);
+  window->window = system.createWindow(exStyle, window->app->className, window->title, style, 0, 0,
+                                       rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                                       window->app->instance, window);
   if (!window->window) return fail();
 
   window->deviceContext = system.getDC(window->window);

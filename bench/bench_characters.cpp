@@ -45,8 +45,8 @@ std::string waypointText() {
       if (c + 1 < columns) links << ' ' << r * columns + c + 2, ++count;
       if (r > 0) links << ' ' << (r - 1) * columns + c + 1, ++count;
       if (r + 1 < rows) links << ' ' << (r + 1) * columns + c + 1, ++count;
-      text << 200 * c - 800 << " 0 " << 200 * r - 600 << ' ' << count << ' '
-           << r * columns + c + 1 << links.str() << '\n';
+      text << 200 * c - 800 << " 0 " << 200 * r - 600 << ' ' << count << ' ' << r * columns + c + 1
+           << links.str() << '\n';
     }
   }
   return text.str();
@@ -79,10 +79,9 @@ void Update(benchmark::State& state) {
   Walkers walkers(static_cast<int>(state.range(0)));
   if (!walkers.ready) return state.SkipWithError("no GL context or no characters");
   for (auto _ : state) walkers.manager.update(16.0f);
-  state.counters["per character"] =
-      benchmark::Counter(static_cast<double>(state.range(0)),
-                         benchmark::Counter::kIsIterationInvariantRate |
-                             benchmark::Counter::kInvert);
+  state.counters["per character"] = benchmark::Counter(
+      static_cast<double>(state.range(0)),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void Walk(benchmark::State& state) {
@@ -120,7 +119,11 @@ void Draw(benchmark::State& state) {
 
 BENCHMARK(Update)->Arg(20)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Walk)->Arg(20)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(Draw)->Arg(20)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond)
+BENCHMARK(Draw)
+    ->Arg(20)
+    ->Arg(200)
+    ->Arg(2000)
+    ->Unit(benchmark::kMicrosecond)
     ->MeasureProcessCPUTime();
 
 }  // namespace

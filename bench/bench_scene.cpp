@@ -39,8 +39,8 @@ void writeScene() {
     for (int i = 0; i < side; ++i) {
       for (int j = 0; j < side; ++j) {
         const double h = 40 * std::sin(i * 0.1 + m) * std::cos(j * 0.13);
-        std::snprintf(line, sizeof line, "%f %f %f\n%f %f %f\n", (i - grid / 2) * 5.3 + m * 900,
-                      h, (j - grid / 2) * 5.3, 0.1 * std::cos(i * 0.1), 0.98,
+        std::snprintf(line, sizeof line, "%f %f %f\n%f %f %f\n", (i - grid / 2) * 5.3 + m * 900, h,
+                      (j - grid / 2) * 5.3, 0.1 * std::cos(i * 0.1), 0.98,
                       -0.1 * std::sin(j * 0.13));
         text += line;
       }
@@ -57,8 +57,8 @@ void writeScene() {
         const int material = 1 + (i / 8 + j / 8) % 8;
         const int faces[2][3] = {{a, b, d}, {a, d, c}};
         for (const auto& f : faces) {
-          std::snprintf(line, sizeof line, "%d %d %d\n%d %d %d\n%f %f %f\n%d\n", f[0], f[1],
-                        f[2], f[0], f[1], f[2], 0.0, 1.0, 0.0, material);
+          std::snprintf(line, sizeof line, "%d %d %d\n%d %d %d\n%f %f %f\n%d\n", f[0], f[1], f[2],
+                        f[0], f[1], f[2], 0.0, 1.0, 0.0, material);
           text += line;
         }
       }

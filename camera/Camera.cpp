@@ -69,8 +69,8 @@ Vector3 Camera::sideAxis() const {
   return axis;
 }
 
-void Camera::place(float eyeX, float eyeY, float eyeZ, float targetX, float targetY,
-                   float targetZ, float upX, float upY, float upZ) {
+void Camera::place(float eyeX, float eyeY, float eyeZ, float targetX, float targetY, float targetZ,
+                   float upX, float upY, float upZ) {
   eye.set(eyeX, eyeY, eyeZ);
   // The target point is scaled to unit length as if it were a direction.
   target = Vector3(targetX, targetY, targetZ).normalized();

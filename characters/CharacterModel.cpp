@@ -140,8 +140,7 @@ bool CharacterModel::parse(std::istream& in, std::string& error) {
         "the clip records (clip " + decimal(c + 1) + " of " + decimal(clipCount) + ")";
     std::int64_t first = 0, last = 0;
     AnimationClip clip;
-    if (!reader.read(first, where) || !reader.read(last, where) ||
-        !reader.read(clip.rate, where)) {
+    if (!reader.read(first, where) || !reader.read(last, where) || !reader.read(clip.rate, where)) {
       error = reader.error;
       return false;
     }

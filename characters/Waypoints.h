@@ -15,8 +15,8 @@ class Waypoint {
   virtual void addLink(std::int32_t index) { links.push_back(index); }
 
   Vector3 position;
-  std::int32_t number = 0;           // the file's own number, minus 1
-  std::vector<std::int32_t> links;   // reachable waypoints, 0-based
+  std::int32_t number = 0;          // the file's own number, minus 1
+  std::vector<std::int32_t> links;  // reachable waypoints, 0-based
 };
 
 class WaypointNetwork {

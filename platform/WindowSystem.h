@@ -173,10 +173,10 @@ class WindowSystem {
 
   // CreateWindowExA: sends MsgCreate (lParam points to a CreateInfo) to the
   // class's procedure before it returns. The window is created hidden.
-  virtual WindowHandle createWindow(std::uint32_t exStyle, const char* className,
-                                    const char* title, std::uint32_t style, int x, int y,
-                                    int width, int height, WindowHandle parent,
-                                    InstanceHandle instance, void* createParam) = 0;
+  virtual WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title,
+                                    std::uint32_t style, int x, int y, int width, int height,
+                                    WindowHandle parent, InstanceHandle instance,
+                                    void* createParam) = 0;
   virtual bool showWindow(WindowHandle window, int command) = 0;
   virtual bool destroyWindow(WindowHandle window) = 0;
   virtual std::intptr_t windowUserData(WindowHandle window) = 0;
@@ -187,8 +187,7 @@ class WindowSystem {
   virtual DeviceContext getDC(WindowHandle window) = 0;
   virtual bool releaseDC(WindowHandle window, DeviceContext dc) = 0;
   virtual int choosePixelFormat(DeviceContext dc, const PixelFormatRequest& request) = 0;
-  virtual bool setPixelFormat(DeviceContext dc, int format,
-                              const PixelFormatRequest& request) = 0;
+  virtual bool setPixelFormat(DeviceContext dc, int format, const PixelFormatRequest& request) = 0;
   virtual GlContext createContext(DeviceContext dc) = 0;
   virtual bool makeCurrent(DeviceContext dc, GlContext context) = 0;
   virtual bool deleteContext(GlContext context) = 0;
@@ -203,8 +202,8 @@ class WindowSystem {
   virtual bool postMessage(WindowHandle window, std::uint32_t message, WParam wParam,
                            LParam lParam) = 0;
 
-  virtual std::uint32_t tickCount() = 0;      // GetTickCount
-  virtual std::uint32_t multimediaTime() = 0; // timeGetTime
+  virtual std::uint32_t tickCount() = 0;       // GetTickCount
+  virtual std::uint32_t multimediaTime() = 0;  // timeGetTime
   // GetKeyState: the 0x80 bit is set while the key is held.
   virtual std::int16_t keyState(int virtualKey) = 0;
   virtual bool cursorPos(Point& out) = 0;

@@ -95,35 +95,50 @@ struct BoneShape {
   double radius;
   double segment;  // joint to joint
 };
-const BoneShape shapes[] = {
-    {"pelvis", 0.026, 0.026},     {"torso", 0.030, 0.062},        {"neck", 0.009, 0.016},
-    {"head", 0.021, 0.012},       {"left upper arm", 0.0095, 0.052},
-    {"left lower arm", 0.008, 0.048}, {"left hand", 0.0085, 0.012},
-    {"right upper arm", 0.0095, 0.052}, {"right lower arm", 0.008, 0.048},
-    {"right hand", 0.0085, 0.012}, {"left upper leg", 0.0135, 0.077},
-    {"left lower leg", 0.011, 0.075}, {"left foot", 0.0075, 0.030},
-    {"right upper leg", 0.0135, 0.077}, {"right lower leg", 0.011, 0.075},
-    {"right foot", 0.0075, 0.030}};
+const BoneShape shapes[] = {{"pelvis", 0.026, 0.026},
+                            {"torso", 0.030, 0.062},
+                            {"neck", 0.009, 0.016},
+                            {"head", 0.021, 0.012},
+                            {"left upper arm", 0.0095, 0.052},
+                            {"left lower arm", 0.008, 0.048},
+                            {"left hand", 0.0085, 0.012},
+                            {"right upper arm", 0.0095, 0.052},
+                            {"right lower arm", 0.008, 0.048},
+                            {"right hand", 0.0085, 0.012},
+                            {"left upper leg", 0.0135, 0.077},
+                            {"left lower leg", 0.011, 0.075},
+                            {"left foot", 0.0075, 0.030},
+                            {"right upper leg", 0.0135, 0.077},
+                            {"right lower leg", 0.011, 0.075},
+                            {"right foot", 0.0075, 0.030}};
 constexpr int boneCount = sizeof(shapes) / sizeof(shapes[0]);
-enum { Pelvis, Torso, Neck, Head, LeftUpperArm, RightUpperArm = 7, LeftUpperLeg = 10,
-       RightUpperLeg = 13 };
+enum {
+  Pelvis,
+  Torso,
+  Neck,
+  Head,
+  LeftUpperArm,
+  RightUpperArm = 7,
+  LeftUpperLeg = 10,
+  RightUpperLeg = 13
+};
 
-constexpr double hipSpread = 0.022;       // hip joints beside the pelvis centre
-constexpr double hipDrop = 0.006;         // hip joints below it
-constexpr double ankleHeight = 0.0115;    // over flat ground
+constexpr double hipSpread = 0.022;     // hip joints beside the pelvis centre
+constexpr double hipDrop = 0.006;       // hip joints below it
+constexpr double ankleHeight = 0.0115;  // over flat ground
 constexpr double shoulderSpread = 0.042;
 const Vec heelFromAnkle{0, -0.004, -0.007};  // heel sphere centre, flat foot
 
 struct Gait {
-  double speed;     // scene units per millisecond
-  double cycleMs;   // one full stride, both feet
-  int steps;        // key-frame steps per cycle
-  double stance;    // share of the cycle a foot is on the ground
-  double hipHeight; // hip joints, on average
-  double bob;       // hip rise at mid-stance (negative: dips, as in a run)
-  double lean;      // torso forward
-  double lift;      // swing foot height
-  double toe;       // swing foot pitch
+  double speed;      // scene units per millisecond
+  double cycleMs;    // one full stride, both feet
+  int steps;         // key-frame steps per cycle
+  double stance;     // share of the cycle a foot is on the ground
+  double hipHeight;  // hip joints, on average
+  double bob;        // hip rise at mid-stance (negative: dips, as in a run)
+  double lean;       // torso forward
+  double lift;       // swing foot height
+  double toe;        // swing foot pitch
   double armSwing;
   double armForward;
   double elbow;
@@ -196,8 +211,7 @@ FootPlace footAt(const Gait& g, double u, double side) {
   return f;
 }
 
-void addLeg(std::vector<Key>& keys, const Gait& g, double u, double side, Vec hip,
-            int firstBone) {
+void addLeg(std::vector<Key>& keys, const Gait& g, double u, double side, Vec hip, int firstBone) {
   const FootPlace foot = footAt(g, u, side);
   double thigh = 0, shin = 0;
   solveLeg(hip, foot.ankle, thigh, shin);

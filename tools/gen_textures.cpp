@@ -96,8 +96,7 @@ Plane valueNoise(int size, int cells, Random& random) {
         return lattice[static_cast<size_t>(wrap(cy, cells)) * cells + wrap(cx, cells)];
       };
       const double top = corner(x0, y0) + (corner(x0 + 1, y0) - corner(x0, y0)) * tx;
-      const double bottom =
-          corner(x0, y0 + 1) + (corner(x0 + 1, y0 + 1) - corner(x0, y0 + 1)) * tx;
+      const double bottom = corner(x0, y0 + 1) + (corner(x0 + 1, y0 + 1) - corner(x0, y0 + 1)) * tx;
       plane.at(x, y) = top + (bottom - top) * ty;
     }
   }
@@ -127,12 +126,12 @@ Plane paperTooth(int size, Random& random) {
 }
 
 struct Stroke {
-  double x, y;        // start of the centre line
-  double angle;       // radians from the +x axis
-  double length;      // texels
-  double halfWidth;   // texels
-  double darkness;    // graphite opacity at full pressure
-  double bow;         // sideways bend at the middle, texels
+  double x, y;       // start of the centre line
+  double angle;      // radians from the +x axis
+  double length;     // texels
+  double halfWidth;  // texels
+  double darkness;   // graphite opacity at full pressure
+  double bow;        // sideways bend at the middle, texels
 };
 
 // Lays one pencil stroke onto the planes: anti-aliased across, pressure
@@ -171,14 +170,14 @@ void drawStroke(std::vector<Plane*>& planes, const Stroke& s, const Plane& tooth
 
 struct HatchStyle {
   int size;
-  int rowPitch;             // texels between neighbouring rows of the darkest level
+  int rowPitch;  // texels between neighbouring rows of the darkest level
   double minLength, maxLength;
-  double minGap, maxGap;    // along a row, between strokes
-  double angleJitter;       // radians
-  double rowJitter;         // texels
+  double minGap, maxGap;  // along a row, between strokes
+  double angleJitter;     // radians
+  double rowJitter;       // texels
   double halfWidth;
-  double darkness[3];       // per level, light to dark
-  double bow;               // largest bend, texels
+  double darkness[3];  // per level, light to dark
+  double bow;          // largest bend, texels
 };
 
 // Three nested levels of near-horizontal strokes in rows. Row k belongs to
@@ -274,8 +273,13 @@ RgbTexture paperAndCrossHatching() {
   Plane fibres(size);
   // Faint long fibres pressed into the sheet.
   for (int i = 0; i < 260; ++i) {
-    Stroke fibre{random.range(0.0, size), random.range(0.0, size), random.range(0.0, 2.0 * kPi),
-                 random.range(20.0, 70.0), 0.45, random.range(0.05, 0.12), random.range(-6.0, 6.0)};
+    Stroke fibre{random.range(0.0, size),
+                 random.range(0.0, size),
+                 random.range(0.0, 2.0 * kPi),
+                 random.range(20.0, 70.0),
+                 0.45,
+                 random.range(0.05, 0.12),
+                 random.range(-6.0, 6.0)};
     std::vector<Plane*> target{&fibres};
     drawStroke(target, fibre, tooth);
   }

@@ -97,9 +97,7 @@ class NumberCursor {
   // Bytes from the end of the last number read to the end of the text.
   std::int64_t remaining() const { return end_ - p_; }
 
-  int lineOf(const char* at) const {
-    return 1 + static_cast<int>(std::count(begin_, at, '\n'));
-  }
+  int lineOf(const char* at) const { return 1 + static_cast<int>(std::count(begin_, at, '\n')); }
 
   std::string token(const char* at) const {
     const char* stop = at;
@@ -259,8 +257,8 @@ class SceneParser {
       if (material < 1 || material > colourCount) {
         return fault(meshItem(m, "face", i, "material"),
                      "material " + std::to_string(material) +
-                         " is out of range (the colour table has " +
-                         std::to_string(colourCount) + " colours, numbered from 1)");
+                         " is out of range (the colour table has " + std::to_string(colourCount) +
+                         " colours, numbered from 1)");
       }
       f.materialIndex = material - 1;
       const SceneVector& c = colours[f.materialIndex];
@@ -276,8 +274,7 @@ class SceneParser {
   bool checkCount(std::int32_t count, std::int64_t numbers, const std::string& item) {
     if (count < 0) return fault(item, std::to_string(count) + " is negative");
     if (numbers > 0 && 2 * numbers - 1 > in_.remaining()) {
-      return fault(item,
-                   std::to_string(count) + " is more than the rest of the file can hold");
+      return fault(item, std::to_string(count) + " is more than the rest of the file can hold");
     }
     return true;
   }
@@ -298,8 +295,7 @@ class SceneParser {
 
   bool fault(const std::string& item, const std::string& problem) {
     const int line = in_.tokenStart ? in_.lineOf(in_.tokenStart) : 1;
-    error_ = "Error: Bad .SCN file, line " + std::to_string(line) + ": " +
-             item + ": " + problem;
+    error_ = "Error: Bad .SCN file, line " + std::to_string(line) + ": " + item + ": " + problem;
     return false;
   }
 

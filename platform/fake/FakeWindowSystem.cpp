@@ -68,8 +68,8 @@ ws::WindowHandle FakeWindowSystem::createWindow(std::uint32_t exStyle, const cha
                                                 int y, int width, int height, ws::WindowHandle,
                                                 ws::InstanceHandle, void* createParam) {
   calls.push_back("createWindow");
-  created.push_back(CreatedWindow{exStyle, className ? className : "", title ? title : "", style,
-                                  x, y, width, height, createParam});
+  created.push_back(CreatedWindow{exStyle, className ? className : "", title ? title : "", style, x,
+                                  y, width, height, createParam});
   auto found = classes_.find(className ? className : "");
   if (failCreateWindow || found == classes_.end()) return nullptr;
   auto handle = reinterpret_cast<ws::WindowHandle>(nextHandle_);
@@ -124,8 +124,9 @@ ws::LResult FakeWindowSystem::defWindowProc(ws::WindowHandle, std::uint32_t mess
 
 ws::DeviceContext FakeWindowSystem::getDC(ws::WindowHandle window) {
   calls.push_back("getDC");
-  return failGetDc ? nullptr : reinterpret_cast<ws::DeviceContext>(
-                                   reinterpret_cast<std::uintptr_t>(window) + 1);
+  return failGetDc
+             ? nullptr
+             : reinterpret_cast<ws::DeviceContext>(reinterpret_cast<std::uintptr_t>(window) + 1);
 }
 
 bool FakeWindowSystem::releaseDC(ws::WindowHandle, ws::DeviceContext) {
@@ -146,9 +147,9 @@ bool FakeWindowSystem::setPixelFormat(ws::DeviceContext, int, const ws::PixelFor
 
 ws::GlContext FakeWindowSystem::createContext(ws::DeviceContext dc) {
   calls.push_back("createContext");
-  return failCreateContext ? nullptr
-                           : reinterpret_cast<ws::GlContext>(
-                                 reinterpret_cast<std::uintptr_t>(dc) + 1);
+  return failCreateContext
+             ? nullptr
+             : reinterpret_cast<ws::GlContext>(reinterpret_cast<std::uintptr_t>(dc) + 1);
 }
 
 bool FakeWindowSystem::makeCurrent(ws::DeviceContext dc, ws::GlContext) {

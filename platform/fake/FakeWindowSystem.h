@@ -42,7 +42,7 @@ class FakeWindowSystem : public ws::WindowSystem {
   void install();
 
   // --- scripting ---
-  std::deque<int> boxAnswers;      // answers in order; empty: the box's default
+  std::deque<int> boxAnswers;  // answers in order; empty: the box's default
   bool registerResult = true;
   bool displayModeResult = true;
   bool failCreateWindow = false;
@@ -51,16 +51,16 @@ class FakeWindowSystem : public ws::WindowSystem {
   bool failSetPixelFormat = false;
   bool failCreateContext = false;
   bool failMakeCurrent = false;
-  std::set<std::string> missingProcs;  // looked-up names that return null
+  std::set<std::string> missingProcs;            // looked-up names that return null
   std::function<void*(const char*)> procLookup;  // overrides the default dummy pointers
   std::uint32_t ticks = 0;
   std::uint32_t mmTime = 0;
   std::map<int, bool> keysHeld;
   ws::Point cursor;
   ws::WindowHandle focus = nullptr;
-  int adjustInset = 8;  // frame added on each side by adjustWindowRect
-  std::function<void()> onWait;          // called by waitMessage
-  std::function<void()> onSwap;          // called by swapBuffers
+  int adjustInset = 8;           // frame added on each side by adjustWindowRect
+  std::function<void()> onWait;  // called by waitMessage
+  std::function<void()> onSwap;  // called by swapBuffers
 
   void inject(ws::WindowHandle window, std::uint32_t message, ws::WParam wParam = 0,
               ws::LParam lParam = 0);

@@ -21,20 +21,37 @@ int virtualKeyOf(SDL_Keycode key) {
   if (key >= SDLK_F1 && key <= SDLK_F12) return ws::VkF1 + (key - SDLK_F1);
   if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 0x61 + (key - SDLK_KP_1);
   switch (key) {
-    case SDLK_KP_0: return 0x60;
-    case SDLK_ESCAPE: return ws::VkEscape;
-    case SDLK_SPACE: return ws::VkSpace;
-    case SDLK_RETURN: return ws::VkReturn;
-    case SDLK_TAB: return ws::VkTab;
-    case SDLK_BACKSPACE: return ws::VkBack;
-    case SDLK_LEFT: return ws::VkLeft;
-    case SDLK_RIGHT: return ws::VkRight;
-    case SDLK_UP: return ws::VkUp;
-    case SDLK_DOWN: return ws::VkDown;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return ws::VkShift;
-    case SDLK_LCTRL: case SDLK_RCTRL: return ws::VkControl;
-    case SDLK_LALT: case SDLK_RALT: return ws::VkMenu;
-    default: return 0;
+    case SDLK_KP_0:
+      return 0x60;
+    case SDLK_ESCAPE:
+      return ws::VkEscape;
+    case SDLK_SPACE:
+      return ws::VkSpace;
+    case SDLK_RETURN:
+      return ws::VkReturn;
+    case SDLK_TAB:
+      return ws::VkTab;
+    case SDLK_BACKSPACE:
+      return ws::VkBack;
+    case SDLK_LEFT:
+      return ws::VkLeft;
+    case SDLK_RIGHT:
+      return ws::VkRight;
+    case SDLK_UP:
+      return ws::VkUp;
+    case SDLK_DOWN:
+      return ws::VkDown;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+      return ws::VkShift;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+      return ws::VkControl;
+    case SDLK_LALT:
+    case SDLK_RALT:
+      return ws::VkMenu;
+    default:
+      return 0;
   }
 }
 
@@ -66,19 +83,21 @@ class SdlWindowSystem : public ws::WindowSystem {
       buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, ws::IdYes, "Yes"};
       buttons[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, ws::IdNo, "No"};
     } else {
-      buttons[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
-                              SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
-                          ws::IdOk, "OK"};
+      buttons[count++] = {
+          SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+          ws::IdOk, "OK"};
     }
     Uint32 flags = 0;
     const unsigned icon = type & ws::MbIconMask;
-    if (icon == ws::MbIconExclamation) flags = SDL_MESSAGEBOX_WARNING;
-    else if (icon == ws::MbIconQuestion) flags = SDL_MESSAGEBOX_INFORMATION;
+    if (icon == ws::MbIconExclamation)
+      flags = SDL_MESSAGEBOX_WARNING;
+    else if (icon == ws::MbIconQuestion)
+      flags = SDL_MESSAGEBOX_INFORMATION;
 #if SDL_VERSION_ATLEAST(2, 0, 12)
     flags |= SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
 #endif
     SdlWindow* parent = find(owner);
-    SDL_MessageBoxData data{flags, parent ? parent->sdl : nullptr, caption, text, count, buttons,
+    SDL_MessageBoxData data{flags,  parent ? parent->sdl : nullptr, caption, text, count, buttons,
                             nullptr};
     int answer = 0;
     if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
@@ -147,8 +166,10 @@ class SdlWindowSystem : public ws::WindowSystem {
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 1);
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     const bool fullscreen = (style & ws::WsPopup) != 0 && modeSwitched_;
-    if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
-    else flags |= SDL_WINDOW_RESIZABLE;
+    if (fullscreen)
+      flags |= SDL_WINDOW_FULLSCREEN;
+    else
+      flags |= SDL_WINDOW_RESIZABLE;
     SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
     if (!sdl) {
       std::fprintf(stderr, "Cannot create the window: %s\n", SDL_GetError());
@@ -212,7 +233,9 @@ class SdlWindowSystem : public ws::WindowSystem {
     return 0;
   }
 
-  ws::DeviceContext getDC(ws::WindowHandle handle) override { return find(handle) ? handle : nullptr; }
+  ws::DeviceContext getDC(ws::WindowHandle handle) override {
+    return find(handle) ? handle : nullptr;
+  }
 
   bool releaseDC(ws::WindowHandle, ws::DeviceContext) override { return true; }
 
@@ -310,9 +333,7 @@ class SdlWindowSystem : public ws::WindowSystem {
     return true;
   }
 
-  bool setCursorPos(int x, int y) override {
-    return videoReady_ && SDL_WarpMouseGlobal(x, y) == 0;
-  }
+  bool setCursorPos(int x, int y) override { return videoReady_ && SDL_WarpMouseGlobal(x, y) == 0; }
 
   int showCursor(bool show) override {
     cursorCounter_ += show ? 1 : -1;
@@ -377,8 +398,8 @@ class SdlWindowSystem : public ws::WindowSystem {
       if (!handle || key == 0) return;
       const bool down = event.type == SDL_KEYDOWN;
       // As on Windows: with Alt held, or for F10 and Alt itself, the keys are system keys.
-      const bool system = (event.key.keysym.mod & KMOD_ALT) != 0 || key == ws::VkF10 ||
-                          key == ws::VkMenu;
+      const bool system =
+          (event.key.keysym.mod & KMOD_ALT) != 0 || key == ws::VkF10 || key == ws::VkMenu;
       std::uint32_t message = down ? ws::MsgKeyDown : ws::MsgKeyUp;
       if (system) message = down ? ws::MsgSysKeyDown : ws::MsgSysKeyUp;
       ws::LParam flags = 1;

@@ -155,9 +155,8 @@ class Win32WindowSystem : public ws::WindowSystem {
 
   ws::LResult defWindowProc(ws::WindowHandle window, std::uint32_t message, ws::WParam wParam,
                             ws::LParam lParam) override {
-    return static_cast<ws::LResult>(DefWindowProcA(hwnd(window), message,
-                                                   static_cast<WPARAM>(wParam),
-                                                   static_cast<LPARAM>(lParam)));
+    return static_cast<ws::LResult>(DefWindowProcA(
+        hwnd(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
   }
 
   ws::DeviceContext getDC(ws::WindowHandle window) override { return GetDC(hwnd(window)); }
