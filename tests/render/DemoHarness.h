@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,33 +22,15 @@
 
 namespace demo_harness {
 
-// Every file the demo reads, relative to its working directory.
-inline const std::vector<std::string>& demoFiles() {
-  static const std::vector<std::string> files = {"config.cfg",
-                                                 "scene/nprscene.scn",
-                                                 "scene/waypoints.txt",
-                                                 "Models/capsuleman.txt",
-                                                 "Textures/water_normal3.bmp",
-                                                 "Textures/hatch2.bmp",
-                                                 "Textures/hatch1.bmp",
-                                                 "Textures/water_normal4.bmp",
-                                                 "Shaders/npr1.vsh",
-                                                 "Shaders/npr1.fsh",
-                                                 "Shaders/npr2.fsh",
-                                                 "Shaders/normout.vsh",
-                                                 "Shaders/normout.fsh",
-                                                 "Shaders/colout.vsh",
-                                                 "Shaders/colout.fsh",
-                                                 "Shaders/depthout.vsh",
-                                                 "Shaders/depthout.fsh",
-                                                 "Shaders/water.vsh",
-                                                 "Shaders/water.fsh"};
-  return files;
-}
-
+// The shipped files, relative to the data folder, that the demo cannot run without.
 inline std::vector<std::string> missingShippedFiles() {
   std::vector<std::string> missing;
-  for (const std::string& name : demoFiles())
+  for (const char* name :
+       {"config.cfg", "scene/nprscene.scn", "scene/waypoints.txt", "Models/capsuleman.txt",
+        "Textures/water_normal3.bmp", "Textures/hatch2.bmp", "Textures/hatch1.bmp",
+        "Textures/water_normal4.bmp", "Shaders/npr1.vsh", "Shaders/npr1.fsh", "Shaders/npr2.fsh",
+        "Shaders/normout.vsh", "Shaders/normout.fsh", "Shaders/colout.vsh", "Shaders/colout.fsh",
+        "Shaders/depthout.vsh", "Shaders/depthout.fsh", "Shaders/water.vsh", "Shaders/water.fsh"})
     if (!std::filesystem::exists(std::filesystem::path(NPR_DATA_DIR) / name))
       missing.push_back(name);
   return missing;
@@ -60,104 +43,76 @@ inline void copyShippedData() {
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
-// A 24-bit bitmap with the 40-byte header, one solid colour.
+// A 24-bit bitmap with the 40-byte header, one solid colour, 8 x 8.
 inline void writeSolidBitmap(const std::string& name, unsigned char r, unsigned char g,
-                             unsigned char b, int size = 8) {
-  std::string file(54, '\0');
-  auto put = [&file](size_t at, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) file[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  const std::uint32_t pixelBytes = static_cast<std::uint32_t>(size * size * 3);
-  file[0] = 'B';
-  file[1] = 'M';
-  put(2, 54 + pixelBytes, 4);
-  put(10, 54, 4);
-  put(14, 40, 4);
-  put(18, static_cast<std::uint32_t>(size), 4);
-  put(22, static_cast<std::uint32_t>(size), 4);
-  put(26, 1, 2);
-  put(28, 24, 2);
-  put(34, pixelBytes, 4);
-  for (int i = 0; i < size * size; ++i) {
-    file.push_back(static_cast<char>(b));
-    file.push_back(static_cast<char>(g));
-    file.push_back(static_cast<char>(r));
-  }
+                             unsigned char b) {
+  std::string file = "BM";
+  for (std::uint32_t value : {54u + 192u, 0u, 54u, 40u, 8u, 8u, 1u | 24u << 16, 0u, 192u, 0u, 0u,
+                              0u, 0u})
+    for (int i = 0; i < 4; ++i) file.push_back(static_cast<char>(value >> (8 * i)));
+  for (int i = 0; i < 64; ++i)
+    file += {static_cast<char>(b), static_cast<char>(g), static_cast<char>(r)};
   TestDir::write(name, file);
 }
 
 // Probe data: shaders that show what each pass receives, solid-colour
 // textures (0 red, 1 green, 2 magenta, 3 yellow), no scene and no characters.
-// Every uniform takes part in the output so that none is optimised away.
 inline void writeProbeData() {
   TestDir::write("config.cfg", "1024 768\n");
   writeSolidBitmap("Textures/water_normal3.bmp", 255, 0, 0);
   writeSolidBitmap("Textures/hatch2.bmp", 0, 255, 0);
   writeSolidBitmap("Textures/hatch1.bmp", 255, 0, 255);
   writeSolidBitmap("Textures/water_normal4.bmp", 255, 255, 0);
-  const std::string vertex =
-      "#version 110\n"
-      "void main() { gl_TexCoord[0] = gl_MultiTexCoord0; gl_FrontColor = gl_Color;\n"
-      "  gl_Position = ftransform(); }\n";
-  // Zero for every value a test sets; keeps the uniforms alive.
-  const std::string keep = "float keep(vec4 v) { return step(1e9, abs(dot(v, vec4(1.0)))); }\n";
   for (const char* name : {"npr1", "normout", "colout", "depthout", "water"})
-    TestDir::write(std::string("Shaders/") + name + ".vsh", vertex);
-  TestDir::write("Shaders/depthout.fsh", "#version 110\nuniform vec4 lightPos;\n" + keep +
-                                             "void main() { gl_FragColor = vec4(gl_FragCoord.z)"
-                                             " + keep(lightPos); }\n");
-  TestDir::write("Shaders/colout.fsh",
-                 "#version 110\nuniform vec4 lightPos;\nuniform sampler2D shadowMap;\n" + keep +
+    TestDir::write(std::string("Shaders/") + name + ".vsh",
+                   "#version 110\nvoid main() { gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+                   "  gl_FrontColor = gl_Color; gl_Position = ftransform(); }\n");
+  // keep() is zero for every value a test sets and keeps the uniforms alive.
+  auto fragment = [](const char* name, const std::string& source) {
+    TestDir::write(std::string("Shaders/") + name + ".fsh",
+                   "#version 110\n"
+                   "float keep(vec4 v) { return step(1e9, abs(dot(v, vec4(1.0)))); }\n" + source);
+  };
+  // The window split in quarters across, one sampler each.
+  auto quarters = [](const std::string& a, const std::string& b, const std::string& c,
+                     const std::string& d) {
+    return "  vec3 c = uv.x < 0.25 ? texture2D(" + a + ", uv).rgb : uv.x < 0.5 ? texture2D(" + b +
+           ", uv).rgb\n  : uv.x < 0.75 ? texture2D(" + c + ", uv).rgb : texture2D(" + d +
+           ", uv).rgb;\n  gl_FragColor = vec4(c, 1.0); }\n";
+  };
+  fragment("depthout", "uniform vec4 lightPos;\n"
+                       "void main() { gl_FragColor = vec4(gl_FragCoord.z) + keep(lightPos); }\n");
+  fragment("colout", "uniform vec4 lightPos;\nuniform sampler2D shadowMap;\n"
                      "void main() { gl_FragColor = vec4(gl_Color.rgb, 1.0)"
                      " + keep(lightPos + texture2D(shadowMap, vec2(0.5))); }\n");
-  TestDir::write("Shaders/normout.fsh",
-                 "#version 110\nuniform vec4 lightPos;\nuniform vec4 camPos;\n" + keep +
-                     "void main() { gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0)"
-                     " + keep(lightPos + camPos); }\n");
-  TestDir::write(
-      "Shaders/water.fsh",
-      "#version 110\nuniform sampler2D normalMap;\nuniform vec4 lightPos;\n"
-      "uniform vec4 camPos;\nuniform float waterMove;\n" +
-          keep +
-          "void main() { vec3 n = texture2D(normalMap, gl_TexCoord[0].st).rgb;\n"
-          "  gl_FragColor = vec4(n.rg, fract(waterMove), 1.0) + keep(lightPos + camPos); }\n");
-  // Style 1: the window split in quarters across, one sampler each.
-  TestDir::write(
-      "Shaders/npr1.fsh",
-      "#version 110\nuniform sampler2D colormap, normalmap, hatchmap0, hatchmap1;\n"
-      "void main() { vec2 uv = gl_TexCoord[0].st;\n"
-      "  vec3 c = uv.x < 0.25 ? texture2D(colormap, uv).rgb\n"
-      "         : uv.x < 0.5 ? texture2D(normalmap, uv).rgb\n"
-      "         : uv.x < 0.75 ? texture2D(hatchmap0, uv).rgb : texture2D(hatchmap1, uv).rgb;\n"
-      "  gl_FragColor = vec4(c, 1.0); }\n");
-  // Styles 2 and 3: the upper half encodes the layer's uniforms, the lower
-  // half shows the four samplers in quarters.
-  TestDir::write(
-      "Shaders/npr2.fsh",
-      "#version 110\nuniform sampler2D colormap, hatchmap, sheetmap, shadowhatch;\n"
-      "uniform vec4 hatchOffset;\nuniform float hatchScale;\nuniform vec4 pencilColor;\n"
-      "uniform float edgeSize;\n"
-      "void main() { vec2 uv = gl_TexCoord[0].st;\n"
-      "  if (uv.y > 0.5) {\n"
-      "    gl_FragColor = vec4(1.0 - hatchScale * 10.0, 1.0 - hatchOffset.x * 0.5,\n"
-      "                        pencilColor.b, 1.0 - edgeSize * 100.0);\n"
-      "    return; }\n"
-      "  vec3 c = uv.x < 0.25 ? texture2D(colormap, uv).rgb\n"
-      "         : uv.x < 0.5 ? texture2D(hatchmap, uv).rgb\n"
-      "         : uv.x < 0.75 ? texture2D(sheetmap, uv).rgb : texture2D(shadowhatch, uv).rgb;\n"
-      "  gl_FragColor = vec4(c, 1.0); }\n");
+  fragment("normout", "uniform vec4 lightPos, camPos;\n void main() {"
+                      " gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0) + keep(lightPos + camPos); }\n");
+  fragment("water",
+           "uniform sampler2D normalMap;\nuniform vec4 lightPos, camPos;\n"
+           "uniform float waterMove;\n"
+           "void main() { vec3 n = texture2D(normalMap, gl_TexCoord[0].st).rgb;\n"
+           "  gl_FragColor = vec4(n.rg, fract(waterMove), 1.0) + keep(lightPos + camPos); }\n");
+  fragment("npr1", "uniform sampler2D colormap, normalmap, hatchmap0, hatchmap1;\n"
+                   "void main() { vec2 uv = gl_TexCoord[0].st;\n" +
+                       quarters("colormap", "normalmap", "hatchmap0", "hatchmap1"));
+  // Styles 2 and 3: the upper half encodes the layer's uniforms.
+  fragment("npr2",
+           "uniform sampler2D colormap, hatchmap, sheetmap, shadowhatch;\n"
+           "uniform vec4 hatchOffset, pencilColor;\nuniform float hatchScale, edgeSize;\n"
+           "void main() { vec2 uv = gl_TexCoord[0].st;\n"
+           "  if (uv.y > 0.5) {\n"
+           "    gl_FragColor = vec4(1.0 - hatchScale * 10.0, 1.0 - hatchOffset.x * 0.5,\n"
+           "                        pencilColor.b, 1.0 - edgeSize * 100.0);\n"
+           "    return; }\n" +
+               quarters("colormap", "hatchmap", "sheetmap", "shadowhatch"));
 }
 
 inline std::string logText() { return TestDir::readLog(); }
 
 // Entries of the log that begin with the prefix.
-inline int countEntries(const std::string& log, const std::string& prefix) {
+inline int countEntries(const std::string& prefix) {
   int count = 0;
-  size_t at = 0;
-  while ((at = log.find(prefix, at)) != std::string::npos) {
-    if (at == 0 || log[at - 1] == '\n') ++count;
-    at += prefix.size();
-  }
+  for (const std::string& entry : TestDir::logEntries()) count += entry.rfind(prefix, 0) == 0;
   return count;
 }
 

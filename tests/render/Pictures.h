@@ -29,17 +29,6 @@ struct Picture {
       for (int x = x0; x < x1; ++x, ++n) sum += luma(x, y);
     return n ? sum / n : 0.0;
   }
-  Picture crop(int x0, int y0, int w, int h) const {
-    Picture out;
-    out.width = w;
-    out.height = h;
-    out.rgba.resize(static_cast<size_t>(w) * h * 4);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x)
-        for (int c = 0; c < 4; ++c)
-          out.rgba[(static_cast<size_t>(y) * w + x) * 4 + c] = at(x0 + x, y0 + y)[c];
-    return out;
-  }
 };
 
 namespace picture_detail {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "gl/Extensions.h"
@@ -48,18 +50,14 @@ class SceneBuffers : public ::testing::Test {
     return reinterpret_cast<Pointer>(ws::windowSystem().procAddress(name));
   }
 
-  static std::vector<unsigned char> centrePixel() {
-    const std::vector<unsigned char> pixels = HeadlessGl::readWindow();
-    const std::size_t at = 4 * (std::size_t(HeadlessGl::height() / 2) * HeadlessGl::width() +
-                                HeadlessGl::width() / 2);
-    return {pixels[at], pixels[at + 1], pixels[at + 2]};
-  }
-
+  // The centre of the window shows the quad's material.
   static void expectQuadColour() {
-    const std::vector<unsigned char> pixel = centrePixel();
-    EXPECT_NEAR(pixel[0], 51, 2);
-    EXPECT_NEAR(pixel[1], 153, 2);
-    EXPECT_NEAR(pixel[2], 255, 2);
+    const std::vector<unsigned char> pixels = HeadlessGl::readWindow();
+    const unsigned char* p =
+        &pixels[4 * (std::size_t(HeadlessGl::height() / 2) * HeadlessGl::width() +
+                     HeadlessGl::width() / 2)];
+    EXPECT_TRUE(std::abs(p[0] - 51) <= 2 && std::abs(p[1] - 153) <= 2 && std::abs(p[2] - 255) <= 2)
+        << int(p[0]) << ", " << int(p[1]) << ", " << int(p[2]);
   }
 
   TestDir dir_;
@@ -125,11 +123,11 @@ TEST_F(SceneBuffers, DrawShowsTheMaterialAndResetsTexturingAndColour) {
 
     worldScene.draw();
     if (loaded) expectQuadColour();
-    GLint active = 0, clientActive = 0;
-    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
-    glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE_ARB, &clientActive);
-    EXPECT_EQ(active, GL_TEXTURE0_ARB);
-    EXPECT_EQ(clientActive, GL_TEXTURE0_ARB);
+    GLint active[2] = {};
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active[0]);
+    glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE_ARB, &active[1]);
+    EXPECT_EQ(active[0], GL_TEXTURE0_ARB);
+    EXPECT_EQ(active[1], GL_TEXTURE0_ARB);
     std::vector<bool> enabled;
     for (GLenum unit = GL_TEXTURE0_ARB; unit <= GL_TEXTURE3_ARB; ++unit) {
       glActiveTextureARB(unit);
@@ -142,9 +140,8 @@ TEST_F(SceneBuffers, DrawShowsTheMaterialAndResetsTexturingAndColour) {
     GLfloat colour[4] = {};
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_EQ(std::vector<float>(colour, colour + 4), std::vector<float>({1, 1, 1, 1}));
-    for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY}) {
+    for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY})
       EXPECT_FALSE(glIsEnabled(array)) << array;
-    }
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     worldScene.deleteBuffers();
     worldScene.clear();
@@ -154,21 +151,15 @@ TEST_F(SceneBuffers, DrawShowsTheMaterialAndResetsTexturingAndColour) {
 TEST_F(SceneBuffers, WithoutBufferEntryPointsTheMeshesDrawFromMemory) {
   glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
   glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-  const auto gen = glGenBuffersARB;
-  const auto bind = glBindBufferARB;
-  const auto data = glBufferDataARB;
-  const auto remove = glDeleteBuffersARB;
-  glGenBuffersARB = nullptr;
-  glBindBufferARB = nullptr;
-  glBufferDataARB = nullptr;
-  glDeleteBuffersARB = nullptr;
+  const auto gen = std::exchange(glGenBuffersARB, nullptr);
+  const auto bind = std::exchange(glBindBufferARB, nullptr);
+  const auto data = std::exchange(glBufferDataARB, nullptr);
+  const auto remove = std::exchange(glDeleteBuffersARB, nullptr);
   const bool loaded = worldScene.load("scene/quad.scn");
   if (loaded) worldScene.draw();
   worldScene.deleteBuffers();
-  glGenBuffersARB = gen;
-  glBindBufferARB = bind;
-  glBufferDataARB = data;
-  glDeleteBuffersARB = remove;
+  glGenBuffersARB = gen, glBindBufferARB = bind;
+  glBufferDataARB = data, glDeleteBuffersARB = remove;
   ASSERT_TRUE(loaded);
   EXPECT_EQ(worldScene.meshes[0].positionBuffer, 0u);
   expectQuadColour();
