@@ -1,28 +1,25 @@
-// What the character tests share: the log's entries and a GL context with
-// the demo's shared quadric, which the model's capsule lists are built with.
+// What the character tests share: a GL context with the demo's shared
+// quadric, which the model's capsule lists are built with, and a small model.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "gl/Extensions.h"
 #include "render/DemoState.h"
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 
-inline std::vector<std::string> logEntries() { return TestDir::logEntries(); }
-
-#define REQUIRE_CHARACTER_GL()                                  \
-  do {                                                          \
-    REQUIRE_HEADLESS_GL();                                      \
-    ASSERT_TRUE(initMultitextureExtensions());                  \
-    if (!sharedQuadric) {                                       \
-      sharedQuadric = gluNewQuadric();                          \
-      gluQuadricTexture(sharedQuadric, GL_TRUE);                \
-      gluQuadricNormals(sharedQuadric, GLU_SMOOTH);             \
-    }                                                           \
+#define REQUIRE_CHARACTER_GL()                     \
+  do {                                             \
+    REQUIRE_HEADLESS_GL();                         \
+    ASSERT_TRUE(initMultitextureExtensions());     \
+    if (!sharedQuadric) {                          \
+      sharedQuadric = gluNewQuadric();             \
+      gluQuadricTexture(sharedQuadric, GL_TRUE);   \
+      gluQuadricNormals(sharedQuadric, GLU_SMOOTH); \
+    }                                              \
   } while (0)
 
 // Three clips over two frames of one bone (radius 10, length 100); the

@@ -71,7 +71,7 @@ wait_gone() {
 # per frame, so the key is held long enough for a slow frame to see it.
 press() {
   local id=$1 key=$2
-  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  timeout 5 xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
   sleep 0.2
   xdotool keydown "$key"
   sleep "${hold:-1.5}"
@@ -83,7 +83,7 @@ press() {
 answer_box() {
   local box=$1 key=$2
   for _ in $(seq 60); do
-    xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box" 2>/dev/null || true
+    timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box" 2>/dev/null || true
     xdotool key "$key" 2>/dev/null || true
     for _ in $(seq 10); do
       xwininfo -id "$box" >/dev/null 2>&1 || return 0

@@ -15,36 +15,7 @@
 
 namespace {
 
-const char* const shaderNames[] = {
-    "glCreateProgramObjectARB", "glCreateShaderObjectARB",
-    "glShaderSourceARB",        "glCompileShaderARB",
-    "glAttachObjectARB",        "glLinkProgramARB",
-    "glUseProgramObjectARB",    "glDeleteObjectARB",
-    "glUniform1iARB",           "glUniform1fARB",
-    "glUniform4fARB",           "glUniform4fvARB",
-    "glGetUniformLocationARB",  "glVertexAttrib4fARB",
-    "glGetAttribLocationARB",   "glGetObjectParameterivARB",
-    "glGetInfoLogARB",          "glValidateProgramARB",
-};
-
-const char* const goodVertex =
-    "uniform float scale;\n"
-    "void main() { gl_Position = ftransform() * scale; }\n";
-const char* const goodFragment =
-    "uniform vec4 tint;\n"
-    "uniform int mode;\n"
-    "void main() { gl_FragColor = tint * float(mode); }\n";
-const char* const brokenSource = "void main() { this is not glsl; }\n";
-// Compiles, but a program needs a main.
-const char* const vertexWithoutMain = "float halve(float x) { return x * 0.5; }\n";
-
-std::string logText() { return TestDir::readLog(); }
-
-std::string entries(std::initializer_list<std::string> texts) {
-  std::string log;
-  for (const std::string& text : texts) log += text + "\n\n";
-  return log;
-}
+using Entries = std::vector<std::string>;
 
 std::string infoLog(GLhandleARB object) {
   GLint length = 0;
@@ -76,11 +47,14 @@ class ShaderPrograms : public testing::Test {
     HeadlessGl::windowSystem().boxes.clear();
     HeadlessGl::windowSystem().lookedUp.clear();
     HeadlessGl::clearErrors();
-    TestDir::write("Shaders/good.vsh", goodVertex);
-    TestDir::write("Shaders/good.fsh", goodFragment);
-    TestDir::write("Shaders/broken.vsh", brokenSource);
-    TestDir::write("Shaders/broken.fsh", brokenSource);
-    TestDir::write("Shaders/nomain.vsh", vertexWithoutMain);
+    TestDir::write("good.vsh", "uniform float scale;\n"
+                               "void main() { gl_Position = ftransform() * scale; }\n");
+    TestDir::write("good.fsh", "uniform vec4 tint;\nuniform int mode;\n"
+                               "void main() { gl_FragColor = tint * float(mode); }\n");
+    TestDir::write("broken.vsh", "void main() { this is not glsl; }\n");
+    TestDir::write("broken.fsh", "void main() { this is not glsl; }\n");
+    // Compiles, but a program needs a main.
+    TestDir::write("nomain.vsh", "float halve(float x) { return x * 0.5; }\n");
   }
   void TearDown() override {
     if (!ready) return;
@@ -104,42 +78,37 @@ class ShaderPrograms : public testing::Test {
   bool ready = false;
 };
 
-TEST_F(ShaderPrograms, EntryPointsAreFetchedByNameInOrder) {
-  ASSERT_TRUE(set.initExtensions());
-  EXPECT_EQ(HeadlessGl::windowSystem().lookedUp,
-            std::vector<std::string>(std::begin(shaderNames), std::end(shaderNames)));
-  EXPECT_TRUE(HeadlessGl::windowSystem().boxes.empty());
-  EXPECT_EQ(logText(), "");
-}
-
 TEST_F(ShaderPrograms, CleanBuildWritesOnlyTheValidationReportAndStaysCurrent) {
   build(6);
-  set.load("Shaders/good.vsh", "Shaders/good.fsh", 4);
+  set.load("good.vsh", "good.fsh", 4);
   const GLhandleARB program = set.program(4);
-  ASSERT_NE(program, 0u);
   EXPECT_EQ(parameter(program, GL_OBJECT_LINK_STATUS_ARB), 1);
   // The driver's validation text, empty or not, follows the slot number.
-  EXPECT_EQ(logText(), entries({"Shader Validation ID: 4: " + infoLog(program)}));
+  EXPECT_EQ(TestDir::readLog(), "Shader Validation ID: 4: " + infoLog(program) + "\n\n");
+  EXPECT_EQ(currentProgram(), program);
+  // A failed build later leaves the last good program current.
+  set.load("broken.vsh", "good.fsh", 1);
+  EXPECT_EQ(currentProgram(), program);
+  set.unuse();
+  EXPECT_EQ(currentProgram(), 0u);
+  set.use(4);
   EXPECT_EQ(currentProgram(), program);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(ShaderPrograms, CompileAndLinkFailuresReportOnceAndStop) {
   struct Case {
-    const char* name;
-    const char* vertex;
-    const char* fragment;
-    const char* prefix;
+    const char *vertex, *fragment, *prefix;
     bool fragmentCompiled;
   };
   const Case cases[] = {
-      {"vertex error", "Shaders/broken.vsh", "Shaders/good.fsh", "VS Compiling Error! ID: ", false},
-      {"fragment error", "Shaders/good.vsh", "Shaders/broken.fsh",
-       "PS Compiling Error! ID: ", false},
-      {"link error", "Shaders/nomain.vsh", "Shaders/good.fsh", "Shader Linker Error! ID: ", true},
+      {"broken.vsh", "good.fsh", "VS Compiling Error! ID: ", false},
+      {"absent.vsh", "good.fsh", "VS Compiling Error! ID: ", false},  // a lone space
+      {"good.vsh", "broken.fsh", "PS Compiling Error! ID: ", false},
+      {"nomain.vsh", "good.fsh", "Shader Linker Error! ID: ", true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.vertex + std::string(" ") + c.fragment);
     build(3);
     glUseProgramObjectARB(0);
     set.load(c.vertex, c.fragment, 2);
@@ -148,46 +117,20 @@ TEST_F(ShaderPrograms, CompileAndLinkFailuresReportOnceAndStop) {
                                                     : set.program(2);
     const std::string driverText = infoLog(failed);
     EXPECT_FALSE(driverText.empty());
-    EXPECT_EQ(logText(), entries({c.prefix + std::string("2: ") + driverText}));
-    // A fragment shader that was never compiled has no compile status yet.
-    EXPECT_EQ(parameter(set.fragmentShader(2), GL_OBJECT_COMPILE_STATUS_ARB),
-              c.fragmentCompiled ? 1 : 0);
-    EXPECT_EQ(parameter(set.program(2), GL_OBJECT_LINK_STATUS_ARB), 0);
-    // Attached only on the way to the link.
-    EXPECT_EQ(parameter(set.program(2), GL_OBJECT_ATTACHED_OBJECTS_ARB),
-              c.fragmentCompiled ? 2 : 0);
+    EXPECT_EQ(TestDir::readLog(), c.prefix + std::string("2: ") + driverText + "\n\n");
+    EXPECT_TRUE(HeadlessGl::windowSystem().boxes.empty());
+    // A fragment shader that was never compiled has no compile status yet;
+    // both are attached only on the way to the link.
+    EXPECT_EQ(parameter(set.fragmentShader(2), GL_OBJECT_COMPILE_STATUS_ARB), c.fragmentCompiled ? 1 : 0);
+    EXPECT_EQ(parameter(set.program(2), GL_OBJECT_ATTACHED_OBJECTS_ARB), c.fragmentCompiled * 2);
     EXPECT_EQ(currentProgram(), 0u);
-    EXPECT_NE(set.vertexShader(2), 0u);
     set.release();
   }
 }
 
-TEST_F(ShaderPrograms, MissingSourceFileShowsAsABuildReportNotAMessage) {
-  build(1);
-  set.load("Shaders/absent.vsh", "Shaders/good.fsh", 0);
-  // The lone space left of an unreadable file does not compile.
-  EXPECT_EQ(logText(), entries({"VS Compiling Error! ID: 0: " + infoLog(set.vertexShader(0))}));
-  EXPECT_TRUE(HeadlessGl::windowSystem().boxes.empty());
-}
-
-TEST_F(ShaderPrograms, LastSuccessfulBuildStaysCurrent) {
-  build(6);
-  set.load("Shaders/good.vsh", "Shaders/good.fsh", 0);
-  set.load("Shaders/broken.vsh", "Shaders/good.fsh", 1);
-  EXPECT_EQ(currentProgram(), set.program(0));
-  // The same vertex file twice gives separate shader objects.
-  set.load("Shaders/good.vsh", "Shaders/good.fsh", 3);
-  EXPECT_EQ(currentProgram(), set.program(3));
-  EXPECT_NE(set.vertexShader(0), set.vertexShader(3));
-  set.unuse();
-  EXPECT_EQ(currentProgram(), 0u);
-  set.use(0);
-  EXPECT_EQ(currentProgram(), set.program(0));
-}
-
 TEST_F(ShaderPrograms, UniformsReachTheProgramAndUnknownNamesChangeNothing) {
   build(1);
-  set.load("Shaders/good.vsh", "Shaders/good.fsh", 0);
+  set.load("good.vsh", "good.fsh", 0);
   std::remove("Log.txt");
   auto getUniformfv = reinterpret_cast<PFNGLGETUNIFORMFVARBPROC>(
       ws::windowSystem().procAddress("glGetUniformfvARB"));
@@ -195,16 +138,13 @@ TEST_F(ShaderPrograms, UniformsReachTheProgramAndUnknownNamesChangeNothing) {
       ws::windowSystem().procAddress("glGetUniformivARB"));
   ASSERT_TRUE(getUniformfv && getUniformiv);
   const GLhandleARB program = set.program(0);
-  set.use(0);
   set.setUniform4f(0, "tint", 0.25f, 0.5f, 0.75f, 1.0f);
   set.setUniform1f(0, "scale", 2.5f);
   set.setUniform1i(0, "mode", 3);
   set.setUniform4f(0, "missing", 9.0f, 9.0f, 9.0f, 9.0f);
   set.setUniform1f(0, "absent", 9.0f);
   set.setUniform1i(0, "nowhere", 9);
-
-  GLfloat tint[4] = {};
-  GLfloat scale = 0;
+  GLfloat tint[4] = {}, scale = 0;
   GLint mode = 0;
   getUniformfv(program, glGetUniformLocationARB(program, "tint"), tint);
   getUniformfv(program, glGetUniformLocationARB(program, "scale"), &scale);
@@ -213,19 +153,16 @@ TEST_F(ShaderPrograms, UniformsReachTheProgramAndUnknownNamesChangeNothing) {
   EXPECT_EQ(scale, 2.5f);
   EXPECT_EQ(mode, 3);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-  EXPECT_EQ(logText(), "");
+  EXPECT_EQ(TestDir::readLog(), "");
 }
 
 TEST_F(ShaderPrograms, ReleaseDeletesEveryObject) {
   build(2);
-  set.load("Shaders/good.vsh", "Shaders/good.fsh", 0);
-  set.load("Shaders/broken.vsh", "Shaders/good.fsh", 1);
+  set.load("good.vsh", "good.fsh", 0);
+  set.load("broken.vsh", "good.fsh", 1);
   std::vector<GLhandleARB> objects;
-  for (int slot = 0; slot < 2; ++slot) {
-    objects.push_back(set.program(slot));
-    objects.push_back(set.vertexShader(slot));
-    objects.push_back(set.fragmentShader(slot));
-  }
+  for (int slot = 0; slot < 2; ++slot)
+    objects.insert(objects.end(), {set.program(slot), set.vertexShader(slot), set.fragmentShader(slot)});
   set.release();
   EXPECT_EQ(currentProgram(), 0u);
   EXPECT_EQ(set.program(0), 0u);
@@ -233,48 +170,36 @@ TEST_F(ShaderPrograms, ReleaseDeletesEveryObject) {
       reinterpret_cast<PFNGLISPROGRAMPROC>(ws::windowSystem().procAddress("glIsProgram"));
   auto isShader = reinterpret_cast<PFNGLISSHADERPROC>(ws::windowSystem().procAddress("glIsShader"));
   ASSERT_TRUE(isProgram && isShader);
-  for (GLhandleARB object : objects) {
-    EXPECT_FALSE(isProgram(object) || isShader(object)) << object;
-  }
+  for (GLhandleARB object : objects) EXPECT_FALSE(isProgram(object) || isShader(object)) << object;
   HeadlessGl::clearErrors();
 }
 
 // Needs no GL context.
 TEST(ShaderSource, ReadSourceFramesTheTextWithASpaceAndFinalLineEnd) {
   TestDir dir;
-  struct Case {
-    const char* contents;  // null: no file
-    std::string expected;
+  const std::pair<const char*, std::string> cases[] = {
+      {"void main() {}\n", " void main() {}\n"}, {"a\nb", " a\nb\n"},
+      {"a\r\nb\r\n", " a\r\nb\r\n"},             {"a\r\nb", " a\r\nb\n"},
+      {"", " "},                                  {nullptr, " "},  // no file
   };
-  const Case cases[] = {
-      {"void main() {}\n", " void main() {}\n"},
-      {"a\nb", " a\nb\n"},
-      {"a\r\nb\r\n", " a\r\nb\r\n"},
-      {"a\r\nb", " a\r\nb\n"},
-      {"a\n\n", " a\n\n"},
-      {"", " "},
-      {nullptr, " "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.contents ? c.contents : "(missing)");
+  for (const auto& [contents, expected] : cases) {
+    SCOPED_TRACE(contents ? contents : "(missing)");
     std::remove("source.txt");
-    if (c.contents) TestDir::write("source.txt", c.contents);
-    EXPECT_EQ(ShaderProgramSet::readSource("source.txt"), c.expected);
+    if (contents) TestDir::write("source.txt", contents);
+    EXPECT_EQ(ShaderProgramSet::readSource("source.txt"), expected);
   }
 }
 
 TEST_F(ShaderPrograms, MissingLanguageIsReportedAndLaterCallsAreHarmless) {
   ASSERT_TRUE(set.initExtensions());  // pointers of a working context, now stale
-  std::remove("Log.txt");
   const char* const without[] = {"GL_ARB_vertex_shader", "GL_ARB_fragment_shader",
                                  "GL_ARB_shader_objects", "GL_ARB_shading_language_100"};
   static std::string extensions;
   for (const char* missing : without) {
     SCOPED_TRACE(missing);
     extensions.clear();
-    for (const char* name : without) {
+    for (const char* name : without)
       if (name != missing) extensions += std::string(name) + " ";
-    }
     setExtensionStringSource([] { return extensions.c_str(); });
     HeadlessGl::windowSystem().boxes.clear();
     HeadlessGl::windowSystem().lookedUp.clear();
@@ -283,16 +208,13 @@ TEST_F(ShaderPrograms, MissingLanguageIsReportedAndLaterCallsAreHarmless) {
     const auto& boxes = HeadlessGl::windowSystem().boxes;
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "OpenGL Shading Language not supported!");
-    EXPECT_EQ(boxes[0].owner, nullptr);
-    EXPECT_EQ(boxes[0].caption, "Error");
     EXPECT_EQ(boxes[0].type, ws::MbOk | ws::MbIconWarning);
-    EXPECT_EQ(logText(), entries({"OpenGL Shading Language not supported!"}));
+    EXPECT_EQ(TestDir::logEntries(), Entries{"OpenGL Shading Language not supported!"});
     EXPECT_TRUE(HeadlessGl::windowSystem().lookedUp.empty());
     EXPECT_EQ(glCreateProgramObjectARB, nullptr);
-    EXPECT_EQ(glUseProgramObjectARB, nullptr);
   }
   set.allocate(2);
-  set.load("Shaders/good.vsh", "Shaders/good.fsh", 0);
+  set.load("good.vsh", "good.fsh", 0);
   set.use(0);
   set.setUniform1i(0, "mode", 1);
   set.setUniform1f(0, "scale", 1.0f);
@@ -300,34 +222,26 @@ TEST_F(ShaderPrograms, MissingLanguageIsReportedAndLaterCallsAreHarmless) {
   set.unuse();
   EXPECT_EQ(set.program(0), 0u);
   set.release();
-  EXPECT_EQ(logText(), entries({"OpenGL Shading Language not supported!"}));
+  EXPECT_EQ(TestDir::logEntries(), Entries{"OpenGL Shading Language not supported!"});
 }
 
 TEST_F(ShaderPrograms, MissingEntryPointsDecideTheResult) {
-  struct Case {
-    const char* missing;
-    bool result;
-  };
-  const Case cases[] = {
-      {"glGetInfoLogARB", false}, {"glVertexAttrib4fARB", false}, {"glUniform1fARB", true},
-      {"glUniform4fvARB", true},  {"glValidateProgramARB", true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.missing);
-    const std::string missing = c.missing;
-    auto real = realLookup;
-    HeadlessGl::windowSystem().procLookup = [real, missing](const char* name) -> void* {
+  const std::pair<std::string, bool> cases[] = {
+      {"glGetInfoLogARB", false}, {"glVertexAttrib4fARB", false},
+      {"glUniform1fARB", true},   {"glValidateProgramARB", true}};
+  for (const auto& [missing, result] : cases) {
+    SCOPED_TRACE(missing);
+    HeadlessGl::windowSystem().procLookup = [real = realLookup, missing = missing](const char* name) {
       return missing == name ? nullptr : real(name);
     };
-    HeadlessGl::windowSystem().boxes.clear();
     std::remove("Log.txt");
-    EXPECT_EQ(set.initExtensions(), c.result);
-    EXPECT_EQ(logText(), c.result ? "" : entries({"Not all entrypoints available!"}));
+    EXPECT_EQ(set.initExtensions(), result);
+    EXPECT_EQ(TestDir::logEntries(), result ? Entries{} : Entries{"Not all entrypoints available!"});
     EXPECT_TRUE(HeadlessGl::windowSystem().boxes.empty());
     set.allocate(1);
-    set.load("Shaders/good.vsh", "Shaders/good.fsh", 0);
-    EXPECT_EQ(set.program(0) != 0, c.result);
-    if (c.result) {
+    set.load("good.vsh", "good.fsh", 0);
+    EXPECT_EQ(set.program(0) != 0, result);
+    if (result) {
       // Builds without the missing function and never calls it.
       EXPECT_EQ(currentProgram(), set.program(0));
       set.setUniform1f(0, "scale", 1.0f);

@@ -13,13 +13,9 @@ class AnsweringWindowSystem : public ws::WindowSystem {
  public:
   struct Box {
     ws::WindowHandle owner;
-    std::string text;
-    std::string caption;
+    std::string text, caption;
     unsigned type;
   };
-
-  AnsweringWindowSystem() : real_(createPlatformWindowSystem()) {}
-
   std::vector<Box> boxes;
   int answer = ws::IdNo;  // Yes/No boxes; OK boxes answer IdOk
 
@@ -28,6 +24,10 @@ class AnsweringWindowSystem : public ws::WindowSystem {
     boxes.push_back(Box{owner, text ? text : "", caption ? caption : "", type});
     return (type & ws::MbButtonMask) == ws::MbYesNo ? answer : ws::IdOk;
   }
+
+  // Pass-throughs.
+  using Handle = ws::WindowHandle;
+  using Dc = ws::DeviceContext;
   ws::WindowHandle focusWindow() override { return real_->focusWindow(); }
   bool registerClass(const ws::WindowClass& wc) override { return real_->registerClass(wc); }
   bool unregisterClass(const char* name, ws::InstanceHandle instance) override {
@@ -36,59 +36,44 @@ class AnsweringWindowSystem : public ws::WindowSystem {
   bool changeDisplaySettings(const ws::DisplayModeRequest* mode, std::uint32_t flags) override {
     return real_->changeDisplaySettings(mode, flags);
   }
-  bool adjustWindowRect(ws::Rect& rect, std::uint32_t style, bool menu,
-                        std::uint32_t exStyle) override {
-    return real_->adjustWindowRect(rect, style, menu, exStyle);
+  bool adjustWindowRect(ws::Rect& r, std::uint32_t style, bool menu, std::uint32_t ex) override {
+    return real_->adjustWindowRect(r, style, menu, ex);
   }
-  ws::WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title,
-                                std::uint32_t style, int x, int y, int width, int height,
-                                ws::WindowHandle parent, ws::InstanceHandle instance,
-                                void* createParam) override {
-    return real_->createWindow(exStyle, className, title, style, x, y, width, height, parent,
-                               instance, createParam);
+  Handle createWindow(std::uint32_t ex, const char* className, const char* title,
+                      std::uint32_t style, int x, int y, int w, int h, Handle parent,
+                      ws::InstanceHandle instance, void* param) override {
+    return real_->createWindow(ex, className, title, style, x, y, w, h, parent, instance, param);
   }
-  bool showWindow(ws::WindowHandle window, int command) override {
-    return real_->showWindow(window, command);
-  }
-  bool destroyWindow(ws::WindowHandle window) override { return real_->destroyWindow(window); }
-  std::intptr_t windowUserData(ws::WindowHandle window) override {
-    return real_->windowUserData(window);
-  }
-  void setWindowUserData(ws::WindowHandle window, std::intptr_t value) override {
+  bool showWindow(Handle window, int command) override { return real_->showWindow(window, command); }
+  bool destroyWindow(Handle window) override { return real_->destroyWindow(window); }
+  std::intptr_t windowUserData(Handle window) override { return real_->windowUserData(window); }
+  void setWindowUserData(Handle window, std::intptr_t value) override {
     real_->setWindowUserData(window, value);
   }
-  ws::LResult defWindowProc(ws::WindowHandle window, std::uint32_t message, ws::WParam wParam,
-                            ws::LParam lParam) override {
-    return real_->defWindowProc(window, message, wParam, lParam);
+  ws::LResult defWindowProc(Handle window, std::uint32_t message, ws::WParam w,
+                            ws::LParam l) override {
+    return real_->defWindowProc(window, message, w, l);
   }
-  ws::DeviceContext getDC(ws::WindowHandle window) override { return real_->getDC(window); }
-  bool releaseDC(ws::WindowHandle window, ws::DeviceContext dc) override {
-    return real_->releaseDC(window, dc);
-  }
-  int choosePixelFormat(ws::DeviceContext dc, const ws::PixelFormatRequest& request) override {
+  Dc getDC(Handle window) override { return real_->getDC(window); }
+  bool releaseDC(Handle window, Dc dc) override { return real_->releaseDC(window, dc); }
+  int choosePixelFormat(Dc dc, const ws::PixelFormatRequest& request) override {
     return real_->choosePixelFormat(dc, request);
   }
-  bool setPixelFormat(ws::DeviceContext dc, int format,
-                      const ws::PixelFormatRequest& request) override {
+  bool setPixelFormat(Dc dc, int format, const ws::PixelFormatRequest& request) override {
     return real_->setPixelFormat(dc, format, request);
   }
-  ws::GlContext createContext(ws::DeviceContext dc) override { return real_->createContext(dc); }
-  bool makeCurrent(ws::DeviceContext dc, ws::GlContext context) override {
-    return real_->makeCurrent(dc, context);
-  }
+  ws::GlContext createContext(Dc dc) override { return real_->createContext(dc); }
+  bool makeCurrent(Dc dc, ws::GlContext context) override { return real_->makeCurrent(dc, context); }
   bool deleteContext(ws::GlContext context) override { return real_->deleteContext(context); }
-  bool swapBuffers(ws::DeviceContext dc) override { return real_->swapBuffers(dc); }
+  bool swapBuffers(Dc dc) override { return real_->swapBuffers(dc); }
   void* procAddress(const char* name) override { return real_->procAddress(name); }
-  bool peekMessage(ws::Message& out, ws::WindowHandle filter) override {
+  bool peekMessage(ws::Message& out, Handle filter) override {
     return real_->peekMessage(out, filter);
   }
-  ws::LResult dispatchMessage(const ws::Message& message) override {
-    return real_->dispatchMessage(message);
-  }
+  ws::LResult dispatchMessage(const ws::Message& m) override { return real_->dispatchMessage(m); }
   void waitMessage() override { real_->waitMessage(); }
-  bool postMessage(ws::WindowHandle window, std::uint32_t message, ws::WParam wParam,
-                   ws::LParam lParam) override {
-    return real_->postMessage(window, message, wParam, lParam);
+  bool postMessage(Handle window, std::uint32_t message, ws::WParam w, ws::LParam l) override {
+    return real_->postMessage(window, message, w, l);
   }
   std::uint32_t tickCount() override { return real_->tickCount(); }
   std::uint32_t multimediaTime() override { return real_->multimediaTime(); }
@@ -98,5 +83,5 @@ class AnsweringWindowSystem : public ws::WindowSystem {
   int showCursor(bool show) override { return real_->showCursor(show); }
 
  private:
-  std::unique_ptr<ws::WindowSystem> real_;
+  std::unique_ptr<ws::WindowSystem> real_ = createPlatformWindowSystem();
 };

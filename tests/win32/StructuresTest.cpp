@@ -1,6 +1,5 @@
-// The window-system layer claims Win32's own numbers and the program names
-// the sizes of Win32's structures; on Windows both can be held against the
-// system headers.
+// The layer's numbers and the structure sizes the program names, held
+// against the system headers.
 #include <gtest/gtest.h>
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -18,9 +17,8 @@ namespace {
 
 static_assert(sizeof(WNDCLASSEXA) == 48, "window class structure");
 static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40, "pixel format structure");
-// The request names the display-mode structure of the version before the
-// panning fields (148 bytes); today's headers declare 156. The system reads
-// as much as the size field says, and every field asked for lies inside.
+// The request names the display-mode structure before its panning fields
+// (148 of today's 156 bytes); every field asked for lies inside.
 static_assert(ws::DisplayModeRequestSize == 148, "display-mode request size");
 static_assert(offsetof(DEVMODEA, dmPanningWidth) == 148, "the older display-mode structure");
 static_assert(offsetof(DEVMODEA, dmPelsHeight) + sizeof(DWORD) <= 148 &&

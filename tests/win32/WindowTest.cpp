@@ -8,7 +8,6 @@
 #endif
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -82,31 +81,14 @@ TEST_F(Win32WindowTest, ClassIsRegisteredAsRequested) {
   info.cbSize = sizeof(info);
   ASSERT_TRUE(GetClassInfoExA(static_cast<HINSTANCE>(app.instance), "OpenGL", &info));
   EXPECT_EQ(info.style, 0x23u);
-  EXPECT_EQ(info.cbClsExtra, 0);
-  EXPECT_EQ(info.cbWndExtra, 0);
   EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(12)));
   EXPECT_EQ(info.hCursor, LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));
-  EXPECT_EQ(info.hIcon, nullptr);
-  EXPECT_EQ(info.lpszMenuName, nullptr);
 
   // A second registration of the same class is refused by the system.
   EXPECT_FALSE(registerRenderClass(&app));
   ASSERT_EQ(system.boxes.size(), 1u);
   EXPECT_EQ(system.boxes[0].text, "RegisterClassEx Failed!");
-  EXPECT_EQ(system.boxes[0].caption, "Error");
   EXPECT_EQ(system.boxes[0].type, static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION));
-  EXPECT_EQ(system.boxes[0].owner, nullptr);
-}
-
-TEST_F(Win32WindowTest, CreationKeepsTheRecordInTheUserDataSlot) {
-  window.window = system.createWindow(ws::WsExAppWindow, app.className, window.title,
-                                      ws::WsOverlappedWindow, 0, 0, 320, 240, nullptr,
-                                      app.instance, &window);
-  ASSERT_NE(window.window, nullptr);
-  EXPECT_EQ(GetWindowLongPtrA(hwnd(window.window), GWLP_USERDATA),
-            reinterpret_cast<LONG_PTR>(&window));
-  EXPECT_FALSE(IsWindowVisible(hwnd(window.window)));  // created hidden
-  EXPECT_EQ(window.visible, 0);
 }
 
 TEST_F(Win32WindowTest, KeyFlagsFollowKeyMessagesUpTo255) {
@@ -117,20 +99,15 @@ TEST_F(Win32WindowTest, KeyFlagsFollowKeyMessagesUpTo255) {
     int heldAfter;   // the only key held afterwards, or -1
   };
   const Case cases[] = {
-      {WM_KEYDOWN, 'A', -1, 'A'},
-      {WM_KEYUP, 'A', 'A', -1},
-      {WM_KEYDOWN, VK_ESCAPE, -1, VK_ESCAPE},
-      {WM_KEYDOWN, 255, -1, 255},
-      {WM_KEYUP, 255, 255, -1},
-      {WM_KEYDOWN, 0, -1, 0},
-      {WM_KEYDOWN, 256, -1, -1},
-      {WM_KEYDOWN, 0x141, -1, -1},  // would alias 'A' if cut to a byte
-      {WM_KEYUP, 0x141, 'A', 'A'},
-      {WM_SYSKEYDOWN, 'B', -1, -1},
-      {WM_SYSKEYDOWN, VK_F10, -1, -1},
-      {WM_SYSKEYUP, VK_MENU, VK_MENU, VK_MENU},
+      {WM_KEYDOWN, 'A', -1, 'A'},     {WM_KEYUP, 'A', 'A', -1},
+      {WM_KEYDOWN, 255, -1, 255},     {WM_KEYDOWN, 0, -1, 0},
+      {WM_KEYDOWN, 256, -1, -1},      {WM_KEYUP, 0x141, 'A', 'A'},  // would alias 'A' as a byte
+      {WM_SYSKEYDOWN, 'B', -1, -1},   {WM_SYSKEYUP, VK_MENU, VK_MENU, VK_MENU},
   };
   ASSERT_NE(createShownWindow(), nullptr);
+  // The record given at creation sits in the user-data slot, where the procedure finds it.
+  EXPECT_EQ(GetWindowLongPtrA(hwnd(window.window), GWLP_USERDATA),
+            reinterpret_cast<LONG_PTR>(&window));
   for (const Case& c : cases) {
     keys = KeyStates{};
     if (c.heldBefore >= 0) keys.held[c.heldBefore] = 1;
@@ -168,54 +145,10 @@ TEST_F(Win32WindowTest, PostedKeysReachTheFlagsThroughTheQueue) {
   EXPECT_EQ(left.hwnd, nullptr);
 }
 
-TEST_F(Win32WindowTest, TypedKeysReachTheFlagsAndTheKeyState) {
-  ASSERT_NE(createShownWindow(), nullptr);
-  SetForegroundWindow(hwnd(window.window));
-  SetFocus(hwnd(window.window));
-  ASSERT_EQ(system.focusWindow(), window.window);
-  auto handleQueue = [&] {
-    ws::Message message;
-    while (takeMessage(message)) system.dispatchMessage(message);
-  };
-  // The key state can lag the queue a little, and taking the focus may
-  // reload it from the keyboard a moment later (Wine does, from the X
-  // server), undoing a synthetic press. So each key gets a few tries at one
-  // clean press and release, each seen by both the flags and the key state.
-  auto keyStateHeld = [&](int key, bool held) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-      if (((system.keyState(key) & 0x80) != 0) == held) return true;
-      Sleep(10);
-    }
-    return false;
-  };
-  for (BYTE key : {BYTE{VK_F2}, BYTE{'W'}, BYTE{VK_LEFT}}) {
-    bool clean = false;
-    for (int attempt = 0; attempt < 10 && !clean; ++attempt) {
-      keybd_event(key, 0, 0, 0);
-      handleQueue();
-      const bool pressed = keys.held[key] == 1 && keyStateHeld(key, true);
-      keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
-      handleQueue();
-      clean = pressed && keys.held[key] == 0 && keyStateHeld(key, false);
-    }
-    EXPECT_TRUE(clean) << "key 0x" << std::hex << int{key};
-  }
-}
-
-TEST_F(Win32WindowTest, CursorGoesWhereItIsPut) {
-  for (ws::Point wanted : {ws::Point{100, 50}, ws::Point{512, 384}, ws::Point{3, 700}}) {
-    ASSERT_TRUE(system.setCursorPos(wanted.x, wanted.y));
-    ws::Point read;
-    ASSERT_TRUE(system.cursorPos(read));
-    EXPECT_EQ(read.x, wanted.x);
-    EXPECT_EQ(read.y, wanted.y);
-  }
-}
-
 TEST_F(Win32WindowTest, VisibilityFollowsMinimisingAndRestoring) {
   struct Step {
     const char* what;
-    int showCommand;   // 0: send the system command instead
+    int showCommand;  // 0: send the system command instead
     WPARAM command;
     int visible;
   };
@@ -223,8 +156,6 @@ TEST_F(Win32WindowTest, VisibilityFollowsMinimisingAndRestoring) {
       {"minimise", SW_MINIMIZE, 0, 0},
       {"restore", SW_RESTORE, 0, 1},
       {"minimise from the system menu", 0, SC_MINIMIZE, 0},
-      {"restore from the system menu", 0, SC_RESTORE, 1},
-      {"minimise again", SW_MINIMIZE, 0, 0},
       {"maximise", SW_MAXIMIZE, 0, 1},
   };
   ASSERT_NE(createShownWindow(), nullptr);
@@ -241,8 +172,7 @@ TEST_F(Win32WindowTest, ClosingQuitsWhileScreenSaverAndPowerDownAreRefused) {
   struct Case {
     const char* what;
     UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
+    WPARAM wParam, lParam;
     bool quits;
   };
   const Case cases[] = {
@@ -254,19 +184,12 @@ TEST_F(Win32WindowTest, ClosingQuitsWhileScreenSaverAndPowerDownAreRefused) {
   for (const Case& c : cases) {
     ASSERT_NE(createShownWindow(), nullptr) << c.what;
     keepRunning = 1;
-    EXPECT_EQ(SendMessageA(hwnd(window.window), c.message, c.wParam, c.lParam), 0) << c.what;
+    EXPECT_EQ(SendMessageA(hwnd(window.window), c.message, c.wParam,
+                           static_cast<LPARAM>(c.lParam)), 0) << c.what;
     EXPECT_TRUE(IsWindow(hwnd(window.window))) << c.what << ": the loop closes the window";
     EXPECT_EQ(keepRunning, c.quits ? 0 : 1) << c.what;
     ws::Message message;
-    const UINT taken = takeMessage(message);
-    if (c.quits) {
-      EXPECT_EQ(taken, static_cast<UINT>(WM_QUIT)) << c.what;
-      EXPECT_EQ(message.wParam, 0u);
-      EXPECT_EQ(message.lParam, 0);
-    } else {
-      EXPECT_EQ(taken, 0u) << c.what << " left a message";
-      EXPECT_TRUE(IsWindowVisible(hwnd(window.window))) << c.what;
-    }
+    EXPECT_EQ(takeMessage(message), c.quits ? static_cast<UINT>(WM_QUIT) : 0u) << c.what;
     system.destroyWindow(window.window);
     window.window = nullptr;
   }
@@ -297,35 +220,24 @@ TEST_F(Win32WindowTest, WindowedWindowHasTheClientSizeAndACurrentContext) {
   EXPECT_EQ(client.right - client.left, 320);
   EXPECT_EQ(client.bottom - client.top, 200);
   EXPECT_TRUE(IsWindowVisible(handle));
-  EXPECT_EQ(window.visible, 1);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)) & WS_OVERLAPPEDWINDOW,
             static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
-  EXPECT_NE(static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)) & WS_EX_APPWINDOW, 0u);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)) & WS_EX_TOPMOST, 0u);
-
   EXPECT_EQ(wglGetCurrentContext(), window.glContext);
-  EXPECT_EQ(wglGetCurrentDC(), window.deviceContext);
   PIXELFORMATDESCRIPTOR pfd{};
   const HDC dc = static_cast<HDC>(window.deviceContext);
   ASSERT_NE(DescribePixelFormat(dc, GetPixelFormat(dc), sizeof(pfd), &pfd), 0);
   EXPECT_EQ(pfd.dwFlags & 0x25u, 0x25u);
-  EXPECT_EQ(pfd.iPixelType, PFD_TYPE_RGBA);
   EXPECT_GE(pfd.cDepthBits, 16);
-  EXPECT_GE(pfd.cColorBits, 24);
-
-  ASSERT_NE(glGetString(GL_VERSION), nullptr);
   EXPECT_NE(ws::windowSystem().procAddress("glActiveTextureARB"), nullptr);
   EXPECT_EQ(ws::windowSystem().procAddress("glNoSuchEntryPointNPR"), nullptr);
   GLint viewport[4] = {};
   glGetIntegerv(GL_VIEWPORT, viewport);
-  EXPECT_EQ(viewport[2], 320);
-  EXPECT_EQ(viewport[3], 200);
+  EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 0, 320, 200}));
   EXPECT_TRUE(ws::windowSystem().swapBuffers(window.deviceContext));
 
   EXPECT_TRUE(closeRenderWindow(&window));
   EXPECT_FALSE(IsWindow(handle));
-  EXPECT_EQ(window.window, nullptr);
-  EXPECT_EQ(window.deviceContext, nullptr);
   EXPECT_EQ(window.glContext, nullptr);
   EXPECT_EQ(wglGetCurrentContext(), nullptr);
 }
@@ -338,13 +250,10 @@ TEST_F(Win32WindowTest, RefusedModeGivesAWindowOfThatOuterSize) {
   ASSERT_TRUE(openRenderWindow(&window));
   ASSERT_EQ(system.boxes.size(), 1u);
   EXPECT_EQ(system.boxes[0].text, "Mode Switch Failed.\nRunning In Windowed Mode.");
-  EXPECT_EQ(system.boxes[0].caption, "Error");
-  EXPECT_EQ(system.boxes[0].type, static_cast<unsigned>(MB_OK | MB_ICONEXCLAMATION));
   EXPECT_EQ(window.fullscreen, 0);
   RECT outer{};
   GetWindowRect(hwnd(window.window), &outer);
-  EXPECT_EQ(outer.right - outer.left, 333);
-  EXPECT_EQ(outer.bottom - outer.top, 111);
+  EXPECT_TRUE(outer.right - outer.left == 333 && outer.bottom - outer.top == 111);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(hwnd(window.window), GWL_STYLE)) & WS_POPUP, 0u);
   EXPECT_EQ(cursorCounter(), cursorBefore);
 }
@@ -361,16 +270,13 @@ TEST_F(Win32WindowTest, FullScreenWindowCoversTheScreenWithoutCursor) {
   const HWND handle = hwnd(window.window);
   RECT outer{};
   GetWindowRect(handle, &outer);
-  EXPECT_EQ(outer.left, 0);
-  EXPECT_EQ(outer.top, 0);
-  EXPECT_EQ(outer.right, window.width);
-  EXPECT_EQ(outer.bottom, window.height);
+  EXPECT_TRUE(outer.left == 0 && outer.top == 0 && outer.right == window.width &&
+              outer.bottom == window.height);
   EXPECT_NE(static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)) & WS_POPUP, 0u);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)) &
                 (WS_EX_APPWINDOW | WS_EX_TOPMOST),
             static_cast<DWORD>(WS_EX_APPWINDOW | WS_EX_TOPMOST));
   EXPECT_EQ(cursorCounter(), cursorBefore - 1);
-  EXPECT_EQ(wglGetCurrentContext(), window.glContext);
 
   closeRenderWindow(&window);
   EXPECT_EQ(cursorCounter(), cursorBefore);
