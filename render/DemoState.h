@@ -15,8 +15,8 @@ extern std::int32_t viewWidth;
 extern std::int32_t viewHeight;
 extern std::int32_t compositeStyle;  // 1, 2 or 3
 extern std::uint8_t stereoEnabled;
-extern float eyeOffset;   // -1 to 1
-extern float waterMove;   // 0 to 2000
+extern float eyeOffset;  // -1 to 1
+extern float waterMove;  // 0 to 2000
 extern GLUquadric* sharedQuadric;
 extern CharacterManager* characters;
 

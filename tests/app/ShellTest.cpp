@@ -322,7 +322,8 @@ TEST_F(ShellTest, KeyFlagsAreClearedForEveryNewWindow) {
 TEST_F(ShellTest, PendingMessagesAreAllHandledBeforeTheNextFrame) {
   scripted.onFrame = [](int frame) {
     if (frame == 0) {
-      for (int key : {int{'A'}, int{'B'}, int{'C'}}) fake->inject(demo->window->window, ws::MsgKeyDown, key);
+      for (int key : {int{'A'}, int{'B'}, int{'C'}})
+        fake->inject(demo->window->window, ws::MsgKeyDown, key);
     } else {
       EXPECT_EQ(demo->keys->held['A'] + demo->keys->held['B'] + demo->keys->held['C'], 3);
       requestQuit(demo->window);
