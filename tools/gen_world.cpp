@@ -1246,21 +1246,50 @@ void harbour(Mesh& m, Mesh& props) {
 
 // ---------------------------------------------------------------- trees, rocks, props
 
+// Lobes of one canopy overlap: a lobe's faces that lie wholly inside another
+// lobe can never be seen. Inside the lobe's ellipsoid shrunk to this share
+// counts as inside its faceted, lumpy surface (lumps of at most 16 % and
+// faces spanning under 25 degrees keep the surface beyond 0.76).
+const double kSurelyInsideLobe = 0.75;
+
+bool insideLobe(const V& p, const V& centre, const V& radii) {
+  const V q((p.x - centre.x) / radii.x, (p.y - centre.y) / radii.y, (p.z - centre.z) / radii.z);
+  return dot(q, q) < kSurelyInsideLobe * kSurelyInsideLobe;
+}
+
 void deciduous(Mesh& m, const V& at, double size, std::uint64_t seed) {
   Random r(seed);
   const Frame f(at, r.range(0, 360));
   lathe(m, f, {{0.055 * size, -0.15}, {0.045 * size, 0.3 * size}, {0.03 * size, 0.62 * size}}, 10,
         kBark);
   const int lobes = 4;
+  V centres[lobes], radii[lobes];
+  size_t firstFaces[lobes + 1];
   for (int i = 0; i < lobes; ++i) {
     const double a = 2 * kPi * i / lobes + r.range(-0.4, 0.4);
     double s, c;
     sinCos(a, s, c);
     const double rr = i == 0 ? 0 : 0.17 * size;
-    const V centre = f.at(s * rr, (0.78 + (i == 0 ? 0.16 : r.range(-0.05, 0.05))) * size, c * rr);
+    centres[i] = f.at(s * rr, (0.78 + (i == 0 ? 0.16 : r.range(-0.05, 0.05))) * size, c * rr);
     const double rad0 = (i == 0 ? 0.3 : 0.24) * size;
-    blob(m, centre, V(rad0, rad0 * 0.85, rad0), 8, 12, 0.16, seed * 31 + i, kLeaves);
+    radii[i] = V(rad0, rad0 * 0.85, rad0);
+    firstFaces[i] = m.faces.size();
+    blob(m, centres[i], radii[i], 8, 12, 0.16, seed * 31 + i, kLeaves);
   }
+  firstFaces[lobes] = m.faces.size();
+  // Normals are smoothed over each whole lobe above; only the faces go.
+  std::vector<Face> kept(m.faces.begin(), m.faces.begin() + firstFaces[0]);
+  for (int i = 0; i < lobes; ++i)
+    for (size_t k = firstFaces[i]; k < firstFaces[i + 1]; ++k) {
+      const Face& face = m.faces[k];
+      bool hidden = false;
+      for (int j = 0; j < lobes && !hidden; ++j)
+        hidden = j != i && insideLobe(m.pos[face.v[0]], centres[j], radii[j]) &&
+                 insideLobe(m.pos[face.v[1]], centres[j], radii[j]) &&
+                 insideLobe(m.pos[face.v[2]], centres[j], radii[j]);
+      if (!hidden) kept.push_back(face);
+    }
+  m.faces.swap(kept);
 }
 
 void conifer(Mesh& m, const V& at, double size, std::uint64_t seed) {
@@ -1777,6 +1806,93 @@ void buildNature(World& w) {
           kRock);
 }
 
+// ---------------------------------------------------------------- hidden faces
+
+// Faces that no view from above the water can show are left out of the file:
+// every pass draws every face, and a software rasterizer pays for each one
+// even where it ends up covered. The network is worked out before this, and
+// a covered face is never the highest surface anywhere, so the walks stay as
+// they are. (Canopy lobes drop the faces inside each other as they are made.)
+
+// Below the water plane at its lowest (it rises and falls by 0.005).
+bool underWater(const V& p) { return p.y < kWater - 0.006; }
+
+// The closed solids standing on the ground: the house bodies (walls from
+// below the floor up to the eaves, window and door recesses backed, the roof
+// on top), the quay block, the tower's terrace, and the plaza's disc with its
+// kerb all round. Terrain wholly inside one of them is covered on every side.
+class Solids {
+ public:
+  Solids() : quayTop_(quayTop()), terraceTop_(terraceTop()) {
+    double s, c;
+    // The disc and its kerb are 64-gons: inside the circle their edges cut.
+    sinCos(kPi / 64, s, c);
+    plazaInside_ = kPlazaRadius * c - kMargin;
+    for (const HouseSpec& h : kHouses) floors_.push_back(ground(h.x, h.z));
+  }
+
+  // Which solid holds p, or -1.
+  int around(const V& p) const {
+    const double e = kMargin;
+    for (size_t i = 0; i < kHouses.size(); ++i) {
+      const HouseSpec& h = kHouses[i];
+      double s, c;
+      sinCos(rad(h.turn), s, c);
+      // Inverse of Frame::dir.
+      const double dx = p.x - h.x, dz = p.z - h.z;
+      const double lx = c * dx - s * dz, lz = s * dx + c * dz;
+      if (std::fabs(lx) < h.width / 2 - e && std::fabs(lz) < h.depth / 2 - e &&
+          p.y > floors_[i] - 0.6 + e && p.y < floors_[i] + h.height - e)
+        return static_cast<int>(i);
+    }
+    const int next = static_cast<int>(kHouses.size());
+    if (p.x > kQuayWest + e && p.x < kQuayEast - e && p.z > kQuayNorth + e &&
+        p.z < kQuaySouth - e && p.y > -1.0 + e && p.y < quayTop_ - e)
+      return next;
+    if (std::fabs(p.x - kTower.x) < kTerraceHalf - e &&
+        std::fabs(p.z - kTower.z) < kTerraceHalf - e && p.y > -0.5 + e && p.y < terraceTop_ - e)
+      return next + 1;
+    const double dx = p.x - kPlaza.x, dz = p.z - kPlaza.z;
+    if (dx * dx + dz * dz < plazaInside_ * plazaInside_ && p.y < ground(p.x, p.z) + kPathLift)
+      return next + 2;
+    return -1;
+  }
+
+ private:
+  static constexpr double kMargin = 0.001;
+  double quayTop_, terraceTop_, plazaInside_;
+  std::vector<double> floors_;
+};
+
+// Drops the mesh's faces under the water and, given the solids, its faces
+// inside one of them (all three corners in the same convex solid), and the
+// vertices only those faces used.
+void dropHiddenFaces(Mesh& m, const Solids* solids) {
+  std::vector<Face> kept;
+  for (const Face& f : m.faces) {
+    const V& a = m.pos[f.v[0]];
+    const V& b = m.pos[f.v[1]];
+    const V& c = m.pos[f.v[2]];
+    if (underWater(a) && underWater(b) && underWater(c)) continue;
+    if (solids) {
+      const int solid = solids->around(a);
+      if (solid >= 0 && solids->around(b) == solid && solids->around(c) == solid) continue;
+    }
+    kept.push_back(f);
+  }
+  std::vector<int> renumbered(m.pos.size(), -1);
+  for (const Face& f : kept)
+    for (int v : f.v) renumbered[v] = 0;
+  Mesh out;
+  for (size_t v = 0; v < m.pos.size(); ++v)
+    if (renumbered[v] == 0) renumbered[v] = out.vertex(m.pos[v], m.nrm[v], m.tex[v]);
+  for (Face f : kept) {
+    for (int& v : f.v) v = renumbered[v];
+    out.faces.push_back(f);
+  }
+  m = out;
+}
+
 // ---------------------------------------------------------------- output
 
 void writeScene(const std::vector<const Mesh*>& meshes, const std::string& path) {
@@ -2003,6 +2119,11 @@ int main(int argc, char** argv) {
   int openStarts = 0;
   const bool networkOk = checkNetwork(w, surfaces, openStarts);
 
+  const Solids solids;
+  dropHiddenFaces(w.terrain, &solids);
+  for (Mesh* m : {&w.paving, &w.walls, &w.roofs, &w.trim, &w.tower, &w.bridge, &w.harbour, &w.trees,
+                  &w.rocks, &w.props})
+    dropHiddenFaces(*m, nullptr);
   writeScene(meshes, folder + "/nprscene.scn");
   writeWaypoints(w.waypoints, folder + "/waypoints.txt");
   size_t triangles = 0;
