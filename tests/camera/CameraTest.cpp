@@ -116,11 +116,10 @@ TEST_F(CameraTest, KeysWalkAndSidestepByTheInterval) {
     float forward, right, upX = 0.0f;
   } cases[] = {
       // A tilted up gives the side axis a vertical part, which sidesteps ignore.
-      {{'D'}, 0, 1, 0.3f},
-      {{'W'}, 1, 0},          {{ws::VkUp}, 1, 0},     {{'S'}, -1, 0},
-      {{ws::VkDown}, -1, 0},  {{'A'}, 0, -1},         {{ws::VkLeft}, 0, -1},
-      {{'D'}, 0, 1},          {{ws::VkRight}, 0, 1},  {{'W', 'S'}, 0, 0},
-      {{'W', 'D'}, 1, 1},     {{ws::VkLeft, 'D', ws::VkUp, 'S'}, 0, 0},
+      {{'D'}, 0, 1, 0.3f},   {{'W'}, 1, 0},         {{ws::VkUp}, 1, 0},
+      {{'S'}, -1, 0},        {{ws::VkDown}, -1, 0}, {{'A'}, 0, -1},
+      {{ws::VkLeft}, 0, -1}, {{'D'}, 0, 1},         {{ws::VkRight}, 0, 1},
+      {{'W', 'S'}, 0, 0},    {{'W', 'D'}, 1, 1},    {{ws::VkLeft, 'D', ws::VkUp, 'S'}, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.keys.size());
@@ -159,8 +158,10 @@ TEST(FrameTimer, MeasuresWholeMillisecondsAcrossLongUptimesAndTheWrap) {
   const struct {
     std::uint32_t first, second;
     float seconds;
-  } cases[] = {{1000, 1016, 0.016f}, {400000000, 400000016, 0.016f},
-               {0xFFFFFFF0u, 0x10, 0.032f}, {7, 7, 0.0f}};
+  } cases[] = {{1000, 1016, 0.016f},
+               {400000000, 400000016, 0.016f},
+               {0xFFFFFFF0u, 0x10, 0.032f},
+               {7, 7, 0.0f}};
   for (const auto& c : cases) {
     resetFrameTimer();
     fake.mmTime = c.first;
@@ -203,7 +204,8 @@ TEST(CameraView, OffsetViewsMoveTheEyeSidewaysByTheOffset) {
       const float expected[3] = {-d, 0.0f, z};
       for (int r = 0; r < 3; ++r)
         EXPECT_NEAR(m[r] * point.x + m[4 + r] * point.y + m[8 + r] * point.z + m[12 + r],
-                    expected[r], 2e-6f) << "row " << r;
+                    expected[r], 2e-6f)
+            << "row " << r;
     }
   }
 }

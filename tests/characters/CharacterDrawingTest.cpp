@@ -150,8 +150,8 @@ TEST_F(CharacterDrawing, PlacesTheBlendedPoseAtTheCharacter) {
 
 TEST_F(CharacterDrawing, AQuarterTurnedCharacterDrawsAForwardBoneToItsSide) {
   // Scene (0, 0, 1) is the file's (0, -200, 0).
-  ASSERT_NO_FATAL_FAILURE(loadModel(
-      "3 0 1 0.01 0 1 0.01 0 1 0.01 1 10 100 1 0 -200 0 0 0 0 1 0 -200 0 0 0 0 1"));
+  ASSERT_NO_FATAL_FAILURE(
+      loadModel("3 0 1 0.01 0 1 0.01 0 1 0.01 1 10 100 1 0 -200 0 0 0 0 1 0 -200 0 0 0 0 1"));
   walker.position.set(2.0f, 0.5f, -1.0f);
   walker.orientation = Quaternion::fromAxisAngle(1.5707963f, Vector3(0, 1, 0));
   expectNear(drawnBounds([&] { model.draw(&walker.animation); }),

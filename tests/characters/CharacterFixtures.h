@@ -11,15 +11,15 @@
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 
-#define REQUIRE_CHARACTER_GL()                     \
-  do {                                             \
-    REQUIRE_HEADLESS_GL();                         \
-    ASSERT_TRUE(initMultitextureExtensions());     \
-    if (!sharedQuadric) {                          \
-      sharedQuadric = gluNewQuadric();             \
-      gluQuadricTexture(sharedQuadric, GL_TRUE);   \
+#define REQUIRE_CHARACTER_GL()                      \
+  do {                                              \
+    REQUIRE_HEADLESS_GL();                          \
+    ASSERT_TRUE(initMultitextureExtensions());      \
+    if (!sharedQuadric) {                           \
+      sharedQuadric = gluNewQuadric();              \
+      gluQuadricTexture(sharedQuadric, GL_TRUE);    \
       gluQuadricNormals(sharedQuadric, GLU_SMOOTH); \
-    }                                              \
+    }                                               \
   } while (0)
 
 // Three clips over two frames of one bone (radius 10, length 100); the

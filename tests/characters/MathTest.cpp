@@ -53,8 +53,8 @@ TEST(Math, ToMatrixMatchesGlRotateAndLeavesTheTranslationAlone) {
   REQUIRE_HEADLESS_GL();
   for (const Vector3& axis : {Vector3(0, 1, 0), Vector3(1, 2, -3).normalized()}) {
     for (float degrees : {30.0f, -75.0f, 180.0f, 290.0f}) {
-      SCOPED_TRACE(testing::Message() << degrees << " degrees about " << axis.x << ","
-                                      << axis.y << "," << axis.z);
+      SCOPED_TRACE(testing::Message()
+                   << degrees << " degrees about " << axis.x << "," << axis.y << "," << axis.z);
       float expected[16];
       glMatrixMode(GL_MODELVIEW);
       glLoadIdentity();

@@ -72,9 +72,9 @@ TEST(Animation, StepsOneFrameAtATimeAndRestartsAtTheClipsFirst) {
   };
   const Case cases[] = {
       {0, {0.0f, 0.0f}, 0, 1, 0.0f},
-      {0, {60.0f, 60.0f, 30.0f}, 0, 1, 0.3f},     // 0 into 1, then from 0 again
-      {1, {100.0f, 100.0f, 100.0f}, 2, 3, 0.0f},  // 4 into 5 was the last blend
-      {1, {250.0f}, 3, 4, 0.0f},                  // one step a call, the excess dropped
+      {0, {60.0f, 60.0f, 30.0f}, 0, 1, 0.3f},           // 0 into 1, then from 0 again
+      {1, {100.0f, 100.0f, 100.0f}, 2, 3, 0.0f},        // 4 into 5 was the last blend
+      {1, {250.0f}, 3, 4, 0.0f},                        // one step a call, the excess dropped
       {2, std::vector<float>(50, 100.0f), 0, 0, 0.0f},  // stays on its one frame
   };
   for (const Case& c : cases) {
@@ -162,8 +162,7 @@ TEST(Walking, HeadingTurnsTheShortWayAndWraps) {
   const float cases[][3] = {
       {0.05f, 6.2f, 6.28318f},  // through 0, wrapping to the top
       {6.25f, 0.3f, 0.0f},      // through the top, wrapping to 0
-      {1.0f, 2.0f, 1.1f},       {2.0f, 1.0f, 1.9f},
-      {1.0f, 1.08f, 1.0f},      // within 0.1: kept
+      {1.0f, 2.0f, 1.1f},      {2.0f, 1.0f, 1.9f}, {1.0f, 1.08f, 1.0f},  // within 0.1: kept
   };
   for (const auto& [heading, wanted, after] : cases) {
     SCOPED_TRACE(std::to_string(heading) + " towards " + std::to_string(wanted));
@@ -194,8 +193,8 @@ std::string gridNetwork(int columns, int rows, float spacing) {
       if (r > 0) links.push_back(n - columns);
       if (r + 1 < rows) links.push_back(n + columns);
       if (c + 1 < columns && r + 1 < rows) links.push_back(n + columns + 1);
-      text << 100 * spacing * c - 700 << ' ' << 10 * ((r + c) % 3) << ' '
-           << 100 * spacing * r - 500 << ' ' << links.size() << ' ' << n;
+      text << 100 * spacing * c - 700 << ' ' << 10 * ((r + c) % 3) << ' ' << 100 * spacing * r - 500
+           << ' ' << links.size() << ' ' << n;
       for (int l : links) text << ' ' << l;
       text << '\n';
     }
@@ -331,7 +330,8 @@ TEST_P(LongRun, TwentyWalkersStayFiniteOnTheNetworkAndApartWithoutAllocating) {
     for (int i = 0; i < 20; ++i, ++samples) {
       const Vector3& p = manager.character(i).position;
       offPath += distanceToNetwork(p, manager.network()) > 0.3f;
-      for (int j = i + 1; j < 20; ++j) crowded += (p - manager.character(j).position).length() < 0.05f;
+      for (int j = i + 1; j < 20; ++j)
+        crowded += (p - manager.character(j).position).length() < 0.05f;
     }
   }
   for (int i = 0; i < 20; ++i) EXPECT_GT(targetChanges[i], 20) << "character " << i << " stuck";

@@ -73,9 +73,12 @@ TEST(RenderedCharacters, FramesShowTheCharactersAndTheirShadowsWhereTheyStand) {
       for (int x = 0; x < with.width; ++x) {
         if (std::fabs(with.luma(x, y) - without.luma(x, y)) < 0.1) continue;
         const double dx = x - footX, dy = y - footY;
-        if (std::fabs(dx) < 0.4 * figureHeight && dy > 0 && dy < figureHeight) ++onFigure;
-        else if (std::hypot(x - shadowX, y - shadowY) < 0.4 * figureHeight) ++onShadow;
-        else if (std::hypot(dx, dy) > 1.5 * figureHeight) ++elsewhere;
+        if (std::fabs(dx) < 0.4 * figureHeight && dy > 0 && dy < figureHeight)
+          ++onFigure;
+        else if (std::hypot(x - shadowX, y - shadowY) < 0.4 * figureHeight)
+          ++onShadow;
+        else if (std::hypot(dx, dy) > 1.5 * figureHeight)
+          ++elsewhere;
       }
     }
     const int area = static_cast<int>(figureHeight * figureHeight);

@@ -54,7 +54,8 @@ TEST(Waypoints, BrokenFilesAreRejectedWithOneEntryAndAddNothing) {
     WaypointNetwork network;
     network.add(Waypoint());
     EXPECT_FALSE(network.load("scene/waypoints.txt"));
-    EXPECT_EQ(TestDir::logEntries(), std::vector<std::string>{"Waypoint Loading Error: " + why + "!"});
+    EXPECT_EQ(TestDir::logEntries(),
+              std::vector<std::string>{"Waypoint Loading Error: " + why + "!"});
     EXPECT_EQ(network.size(), 1);
   }
 }

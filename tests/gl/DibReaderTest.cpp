@@ -33,9 +33,9 @@ Bytes bytes(std::initializer_list<int> values) {
 Bytes infoHeader(std::int32_t width, std::int32_t height, int bits, std::uint32_t compression = 0,
                  std::uint32_t colorsUsed = 0, std::uint32_t size = 40) {
   Bytes b;
-  for (std::uint32_t v : {size, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                          1u | static_cast<std::uint32_t>(bits) << 16, compression, 0u, 2835u,
-                          2835u, colorsUsed, 0u})
+  for (std::uint32_t v :
+       {size, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+        1u | static_cast<std::uint32_t>(bits) << 16, compression, 0u, 2835u, 2835u, colorsUsed, 0u})
     put32(b, v);
   b.resize(size, '\0');  // longer header kinds: the rest left zero
   return b;
@@ -104,8 +104,8 @@ std::pair<Bytes, std::string> load(const Bytes& file) {
 // core, 1 info, 2 info top-down) and, in `expected`, its R, G, B pixels
 // bottom row first. Pixels are palette indices or packed colours (5-5-5 for
 // 16 bits); rows end in fill bytes that must never be read as pixels.
-Bytes pictureFile(int width, int bits, int kind, bool fileHeader, int entries,
-                  std::uint32_t used, Bytes& expected) {
+Bytes pictureFile(int width, int bits, int kind, bool fileHeader, int entries, std::uint32_t used,
+                  Bytes& expected) {
   const int height = 3;
   std::vector<Bytes> rows(height);
   expected.clear();
@@ -123,7 +123,8 @@ Bytes pictureFile(int width, int bits, int kind, bool fileHeader, int entries,
         if ((pendingBits += bits) == 8) row.push_back(static_cast<char>(pending)), pendingBits = 0;
       } else if (bits == 16) {
         const std::uint32_t v = hash >> 17;
-        for (int shift : {10, 5, 0}) expected.push_back(static_cast<char>((v >> shift & 31) * 33 >> 2));
+        for (int shift : {10, 5, 0})
+          expected.push_back(static_cast<char>((v >> shift & 31) * 33 >> 2));
         put16(row, v);
       } else {
         expected += bytes({static_cast<int>(hash >> 16 & 0xFF), static_cast<int>(hash >> 8 & 0xFF),
@@ -157,9 +158,9 @@ TEST(DibReader, UncompressedImagesOfEveryKind) {
       if (kind == 0 && (used != 0 || bits == 16 || bits == 32)) continue;
       for (bool fileHeader : {false, true}) {
         for (int width = 1; width <= 8; ++width) {  // 24 bits 5 wide: 15 bytes + a fill byte
-          SCOPED_TRACE(testing::Message() << bits << " bits, " << entries << " entries, header "
-                                          << kind << ", file header " << fileHeader << ", width "
-                                          << width);
+          SCOPED_TRACE(testing::Message()
+                       << bits << " bits, " << entries << " entries, header " << kind
+                       << ", file header " << fileHeader << ", width " << width);
           Bytes expected;
           const Bytes file = pictureFile(width, bits, kind, fileHeader, entries,
                                          static_cast<std::uint32_t>(used), expected);
@@ -179,17 +180,32 @@ TEST(DibReader, RunLengthEncodedImages) {
     std::vector<int> expected;  // palette indices bottom row first, -1 black
   };
   const Case cases[] = {
-      {"rle8 runs, absolute with pad, delta, end of bitmap", 8, 4, 3,
+      {"rle8 runs, absolute with pad, delta, end of bitmap",
+       8,
+       4,
+       3,
        bytes({3, 1, 0, 0, 0, 3, 2, 3, 0, 0, 1, 1, 0, 0, 0, 2, 2, 0, 2, 3, 0, 1}),
        {1, 1, 1, -1, 2, 3, 0, 1, -1, -1, 3, 3}},
       {"rle8 absolute run of even length", 8, 4, 1, bytes({0, 4, 0, 1, 2, 3, 0, 1}), {0, 1, 2, 3}},
-      {"rle8 delta across rows", 8, 2, 3, bytes({1, 2, 0, 2, 0, 2, 1, 3, 0, 1}),
+      {"rle8 delta across rows",
+       8,
+       2,
+       3,
+       bytes({1, 2, 0, 2, 0, 2, 1, 3, 0, 1}),
        {2, -1, -1, -1, -1, 3}},
       {"rle8 run past the row end is clipped", 8, 2, 1, bytes({4, 1, 0, 1}), {1, 1}},
       {"rle8 line ends without end of bitmap", 8, 1, 2, bytes({1, 1, 0, 0, 1, 2, 0, 0}), {1, 2}},
-      {"rle4 runs and absolute run with pad", 4, 5, 2,
-       bytes({5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}), {1, 2, 1, 2, 1, 3, 4, 5, 6, 7}},
-      {"rle4 absolute run needing no pad", 4, 4, 1, bytes({0, 3, 0xAB, 0xC0, 1, 0xD0, 0, 1}),
+      {"rle4 runs and absolute run with pad",
+       4,
+       5,
+       2,
+       bytes({5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 1}),
+       {1, 2, 1, 2, 1, 3, 4, 5, 6, 7}},
+      {"rle4 absolute run needing no pad",
+       4,
+       4,
+       1,
+       bytes({0, 3, 0xAB, 0xC0, 1, 0xD0, 0, 1}),
        {10, 11, 12, 13}},
   };
   for (const Case& c : cases) {
@@ -208,22 +224,22 @@ TEST(DibReader, RunLengthEncodedImages) {
 
 TEST(DibReader, RefusesBrokenFilesWithOneMessage) {
   TestDir dir;
-  const std::string unknown = "Unknown DIB file format.", conversion = "Image file conversion error.",
-                    memory = "Out of memory.";
+  const std::string unknown = "Unknown DIB file format.",
+                    conversion = "Image file conversion error.", memory = "Out of memory.";
   const Bytes gray4 = paletteBytes(4), row24 = bytes({1, 2, 3, 0});
   const Bytes rle8 = infoHeader(4, 2, 8, 1, 4) + gray4;
   const std::pair<Bytes, std::string> cases[] = {
       {infoHeader(1, 1, 24, 0, 0, 108) + row24, unknown},
       {withFileHeader(infoHeader(1, 1, 24, 0, 0, 124) + row24, 138), unknown},
-      {infoHeader(1, 1, 2, 0, 4) + gray4 + row24, unknown},   // 2 bits per pixel
-      {infoHeader(1, 1, 8, 9, 4) + gray4 + row24, unknown},   // unknown compression
-      {infoHeader(1, 1, 4, 1, 4) + gray4 + row24, unknown},   // rle8 on 4 bits
+      {infoHeader(1, 1, 2, 0, 4) + gray4 + row24, unknown},  // 2 bits per pixel
+      {infoHeader(1, 1, 8, 9, 4) + gray4 + row24, unknown},  // unknown compression
+      {infoHeader(1, 1, 4, 1, 4) + gray4 + row24, unknown},  // rle8 on 4 bits
       {bytes({40, 0, 0}), conversion},
       {withFileHeader(infoHeader(1, 1, 24), 54).substr(0, 40), conversion},
       {coreHeader(1, 1, 24).substr(0, 10), conversion},
-      {infoHeader(1, 1, 8) + gray4, conversion},                            // colour table short
-      {infoHeader(1, 2, 24) + row24 + bytes({1, 2, 3}), conversion},        // last row short
-      {withFileHeader(infoHeader(1, 1, 24) + row24, 500), conversion},      // offset past the end
+      {infoHeader(1, 1, 8) + gray4, conversion},                        // colour table short
+      {infoHeader(1, 2, 24) + row24 + bytes({1, 2, 3}), conversion},    // last row short
+      {withFileHeader(infoHeader(1, 1, 24) + row24, 500), conversion},  // offset past the end
       {infoHeader(2, 1, 8, 0, 3) + paletteBytes(3) + bytes({2, 3, 0, 0}), conversion},
       {infoHeader(2, 1, 4, 0, 4) + gray4 + bytes({0x35, 0, 0, 0}), conversion},
       {infoHeader(1, 1, 8, 0, 0x10000) + bytes({0, 0, 0, 0}), conversion},  // cut to 16 bits
@@ -261,9 +277,15 @@ TEST(DibReader, UnreadableFilesNameTheFile) {
 
 TEST(DibReader, ColorCountFollowsColoursUsedOrBitDepth) {
   const std::pair<Bytes, std::uint16_t> cases[] = {
-      {infoHeader(1, 1, 1), 2},   {infoHeader(1, 1, 4), 16},          {infoHeader(1, 1, 8), 256},
-      {infoHeader(1, 1, 24), 0},  {infoHeader(1, 1, 24, 0, 12), 12},  {infoHeader(1, 1, 8, 0, 300), 300},
-      {infoHeader(1, 1, 8, 0, 0x10005), 5}, {coreHeader(1, 1, 4), 16}, {coreHeader(1, 1, 24), 0},
+      {infoHeader(1, 1, 1), 2},
+      {infoHeader(1, 1, 4), 16},
+      {infoHeader(1, 1, 8), 256},
+      {infoHeader(1, 1, 24), 0},
+      {infoHeader(1, 1, 24, 0, 12), 12},
+      {infoHeader(1, 1, 8, 0, 300), 300},
+      {infoHeader(1, 1, 8, 0, 0x10005), 5},
+      {coreHeader(1, 1, 4), 16},
+      {coreHeader(1, 1, 24), 0},
   };
   for (const auto& [header, count] : cases)
     EXPECT_EQ(dibColorCount(reinterpret_cast<const unsigned char*>(header.data())), count);

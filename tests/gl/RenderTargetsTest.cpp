@@ -210,8 +210,9 @@ TEST_F(RenderTargets, OnlyTheRenderbufferAttachmentMayBeMissing) {
     std::remove("Log.txt");
     EXPECT_EQ(set.init(1), optional);
     EXPECT_EQ(set.create(0, 64, RenderTargetKind::Rgba8), optional);
-    EXPECT_EQ(TestDir::logEntries(), Entries{optional ? "Framebuffer Complete"
-                                                      : "Error: EXT_framebuffer_object entrypoints not found!"});
+    EXPECT_EQ(TestDir::logEntries(),
+              Entries{optional ? "Framebuffer Complete"
+                               : "Error: EXT_framebuffer_object entrypoints not found!"});
     EXPECT_TRUE(HeadlessGl::windowSystem().boxes.empty());
     set.unbind();
     set.release();

@@ -47,10 +47,12 @@ class ShaderPrograms : public testing::Test {
     HeadlessGl::windowSystem().boxes.clear();
     HeadlessGl::windowSystem().lookedUp.clear();
     HeadlessGl::clearErrors();
-    TestDir::write("good.vsh", "uniform float scale;\n"
-                               "void main() { gl_Position = ftransform() * scale; }\n");
-    TestDir::write("good.fsh", "uniform vec4 tint;\nuniform int mode;\n"
-                               "void main() { gl_FragColor = tint * float(mode); }\n");
+    TestDir::write("good.vsh",
+                   "uniform float scale;\n"
+                   "void main() { gl_Position = ftransform() * scale; }\n");
+    TestDir::write("good.fsh",
+                   "uniform vec4 tint;\nuniform int mode;\n"
+                   "void main() { gl_FragColor = tint * float(mode); }\n");
     TestDir::write("broken.vsh", "void main() { this is not glsl; }\n");
     TestDir::write("broken.fsh", "void main() { this is not glsl; }\n");
     // Compiles, but a program needs a main.
@@ -121,7 +123,8 @@ TEST_F(ShaderPrograms, CompileAndLinkFailuresReportOnceAndStop) {
     EXPECT_TRUE(HeadlessGl::windowSystem().boxes.empty());
     // A fragment shader that was never compiled has no compile status yet;
     // both are attached only on the way to the link.
-    EXPECT_EQ(parameter(set.fragmentShader(2), GL_OBJECT_COMPILE_STATUS_ARB), c.fragmentCompiled ? 1 : 0);
+    EXPECT_EQ(parameter(set.fragmentShader(2), GL_OBJECT_COMPILE_STATUS_ARB),
+              c.fragmentCompiled ? 1 : 0);
     EXPECT_EQ(parameter(set.program(2), GL_OBJECT_ATTACHED_OBJECTS_ARB), c.fragmentCompiled * 2);
     EXPECT_EQ(currentProgram(), 0u);
     set.release();
@@ -162,7 +165,8 @@ TEST_F(ShaderPrograms, ReleaseDeletesEveryObject) {
   set.load("broken.vsh", "good.fsh", 1);
   std::vector<GLhandleARB> objects;
   for (int slot = 0; slot < 2; ++slot)
-    objects.insert(objects.end(), {set.program(slot), set.vertexShader(slot), set.fragmentShader(slot)});
+    objects.insert(objects.end(),
+                   {set.program(slot), set.vertexShader(slot), set.fragmentShader(slot)});
   set.release();
   EXPECT_EQ(currentProgram(), 0u);
   EXPECT_EQ(set.program(0), 0u);
@@ -178,9 +182,12 @@ TEST_F(ShaderPrograms, ReleaseDeletesEveryObject) {
 TEST(ShaderSource, ReadSourceFramesTheTextWithASpaceAndFinalLineEnd) {
   TestDir dir;
   const std::pair<const char*, std::string> cases[] = {
-      {"void main() {}\n", " void main() {}\n"}, {"a\nb", " a\nb\n"},
-      {"a\r\nb\r\n", " a\r\nb\r\n"},             {"a\r\nb", " a\r\nb\n"},
-      {"", " "},                                  {nullptr, " "},  // no file
+      {"void main() {}\n", " void main() {}\n"},
+      {"a\nb", " a\nb\n"},
+      {"a\r\nb\r\n", " a\r\nb\r\n"},
+      {"a\r\nb", " a\r\nb\n"},
+      {"", " "},
+      {nullptr, " "},  // no file
   };
   for (const auto& [contents, expected] : cases) {
     SCOPED_TRACE(contents ? contents : "(missing)");
@@ -226,17 +233,20 @@ TEST_F(ShaderPrograms, MissingLanguageIsReportedAndLaterCallsAreHarmless) {
 }
 
 TEST_F(ShaderPrograms, MissingEntryPointsDecideTheResult) {
-  const std::pair<std::string, bool> cases[] = {
-      {"glGetInfoLogARB", false}, {"glVertexAttrib4fARB", false},
-      {"glUniform1fARB", true},   {"glValidateProgramARB", true}};
+  const std::pair<std::string, bool> cases[] = {{"glGetInfoLogARB", false},
+                                                {"glVertexAttrib4fARB", false},
+                                                {"glUniform1fARB", true},
+                                                {"glValidateProgramARB", true}};
   for (const auto& [missing, result] : cases) {
     SCOPED_TRACE(missing);
-    HeadlessGl::windowSystem().procLookup = [real = realLookup, missing = missing](const char* name) {
+    HeadlessGl::windowSystem().procLookup = [real = realLookup,
+                                             missing = missing](const char* name) {
       return missing == name ? nullptr : real(name);
     };
     std::remove("Log.txt");
     EXPECT_EQ(set.initExtensions(), result);
-    EXPECT_EQ(TestDir::logEntries(), result ? Entries{} : Entries{"Not all entrypoints available!"});
+    EXPECT_EQ(TestDir::logEntries(),
+              result ? Entries{} : Entries{"Not all entrypoints available!"});
     EXPECT_TRUE(HeadlessGl::windowSystem().boxes.empty());
     set.allocate(1);
     set.load("good.vsh", "good.fsh", 0);

@@ -51,8 +51,8 @@ TEST(LoadTexture, BuildsAMipmappedRepeatingTextureFromTheBitmap) {
   HeadlessGl::clearErrors();
   // 2 x 4: rows of 6 bytes, which a 4-byte unpack alignment would shift.
   std::string rgb;
-  for (int i = 0; i < 8; ++i) rgb += {static_cast<char>(40 * (i % 2)), static_cast<char>(100 + i),
-                                       static_cast<char>(7 * i)};
+  for (int i = 0; i < 8; ++i)
+    rgb += {static_cast<char>(40 * (i % 2)), static_cast<char>(100 + i), static_cast<char>(7 * i)};
   TestDir::write("Textures/hatch.bmp", bitmap24(2, 4, rgb));
   GLuint ids[4] = {11, 12, 13, 14};
   loadTexture(ids, "Textures/hatch.bmp", 2);

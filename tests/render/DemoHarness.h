@@ -47,8 +47,8 @@ inline void copyShippedData() {
 inline void writeSolidBitmap(const std::string& name, unsigned char r, unsigned char g,
                              unsigned char b) {
   std::string file = "BM";
-  for (std::uint32_t value : {54u + 192u, 0u, 54u, 40u, 8u, 8u, 1u | 24u << 16, 0u, 192u, 0u, 0u,
-                              0u, 0u})
+  for (std::uint32_t value :
+       {54u + 192u, 0u, 54u, 40u, 8u, 8u, 1u | 24u << 16, 0u, 192u, 0u, 0u, 0u, 0u})
     for (int i = 0; i < 4; ++i) file.push_back(static_cast<char>(value >> (8 * i)));
   for (int i = 0; i < 64; ++i)
     file += {static_cast<char>(b), static_cast<char>(g), static_cast<char>(r)};
@@ -71,7 +71,8 @@ inline void writeProbeData() {
   auto fragment = [](const char* name, const std::string& source) {
     TestDir::write(std::string("Shaders/") + name + ".fsh",
                    "#version 110\n"
-                   "float keep(vec4 v) { return step(1e9, abs(dot(v, vec4(1.0)))); }\n" + source);
+                   "float keep(vec4 v) { return step(1e9, abs(dot(v, vec4(1.0)))); }\n" +
+                       source);
   };
   // The window split in quarters across, one sampler each.
   auto quarters = [](const std::string& a, const std::string& b, const std::string& c,
@@ -80,21 +81,25 @@ inline void writeProbeData() {
            ", uv).rgb\n  : uv.x < 0.75 ? texture2D(" + c + ", uv).rgb : texture2D(" + d +
            ", uv).rgb;\n  gl_FragColor = vec4(c, 1.0); }\n";
   };
-  fragment("depthout", "uniform vec4 lightPos;\n"
-                       "void main() { gl_FragColor = vec4(gl_FragCoord.z) + keep(lightPos); }\n");
-  fragment("colout", "uniform vec4 lightPos;\nuniform sampler2D shadowMap;\n"
-                     "void main() { gl_FragColor = vec4(gl_Color.rgb, 1.0)"
-                     " + keep(lightPos + texture2D(shadowMap, vec2(0.5))); }\n");
-  fragment("normout", "uniform vec4 lightPos, camPos;\n void main() {"
-                      " gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0) + keep(lightPos + camPos); }\n");
+  fragment("depthout",
+           "uniform vec4 lightPos;\n"
+           "void main() { gl_FragColor = vec4(gl_FragCoord.z) + keep(lightPos); }\n");
+  fragment("colout",
+           "uniform vec4 lightPos;\nuniform sampler2D shadowMap;\n"
+           "void main() { gl_FragColor = vec4(gl_Color.rgb, 1.0)"
+           " + keep(lightPos + texture2D(shadowMap, vec2(0.5))); }\n");
+  fragment("normout",
+           "uniform vec4 lightPos, camPos;\n void main() {"
+           " gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0) + keep(lightPos + camPos); }\n");
   fragment("water",
            "uniform sampler2D normalMap;\nuniform vec4 lightPos, camPos;\n"
            "uniform float waterMove;\n"
            "void main() { vec3 n = texture2D(normalMap, gl_TexCoord[0].st).rgb;\n"
            "  gl_FragColor = vec4(n.rg, fract(waterMove), 1.0) + keep(lightPos + camPos); }\n");
-  fragment("npr1", "uniform sampler2D colormap, normalmap, hatchmap0, hatchmap1;\n"
-                   "void main() { vec2 uv = gl_TexCoord[0].st;\n" +
-                       quarters("colormap", "normalmap", "hatchmap0", "hatchmap1"));
+  fragment("npr1",
+           "uniform sampler2D colormap, normalmap, hatchmap0, hatchmap1;\n"
+           "void main() { vec2 uv = gl_TexCoord[0].st;\n" +
+               quarters("colormap", "normalmap", "hatchmap0", "hatchmap1"));
   // Styles 2 and 3: the upper half encodes the layer's uniforms.
   fragment("npr2",
            "uniform sampler2D colormap, hatchmap, sheetmap, shadowhatch;\n"

@@ -56,8 +56,8 @@ GLint integer(GLenum name) {
   if (std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance &&
       std::abs(p[2] - b) <= tolerance)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "pixel (" << int(p[0]) << ", " << int(p[1]) << ", "
-                                       << int(p[2]) << ")";
+  return ::testing::AssertionFailure()
+         << "pixel (" << int(p[0]) << ", " << int(p[1]) << ", " << int(p[2]) << ")";
 }
 
 class FramePassesTest : public ::testing::Test {
@@ -157,8 +157,12 @@ TEST_F(FramePassesTest, PassUniformsReachTheirPrograms) {
     int slot;
     const char* name;
     std::array<float, 4> value;  // a float uniform compares its first component
-  } cases[] = {{4, "lightPos", light}, {2, "lightPos", light}, {1, "lightPos", light},
-               {1, "camPos", camera},  {5, "lightPos", light}, {5, "camPos", camera},
+  } cases[] = {{4, "lightPos", light},
+               {2, "lightPos", light},
+               {1, "lightPos", light},
+               {1, "camPos", camera},
+               {5, "lightPos", light},
+               {5, "camPos", camera},
                {5, "waterMove", {0.375f, 0.375f, 0.375f, 0.375f}}};
   for (const auto& c : cases) {
     const GLhandleARB program = shaderPrograms.program(c.slot);

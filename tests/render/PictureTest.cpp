@@ -173,7 +173,8 @@ TEST_F(PictureTest, ShippedDataInitialisesAndRunsEveryLookWithoutComplaint) {
   const std::string log = logText();
   for (int slot = 0; slot < 6; ++slot)
     EXPECT_EQ(countEntries("Shader Validation ID: " + std::to_string(slot) + ": "), 1)
-        << "slot " << slot << "\n" << log;
+        << "slot " << slot << "\n"
+        << log;
   EXPECT_EQ(countEntries("Framebuffer Complete"), 5) << log;
   for (const char* complaint : {"Error", "not supported"})
     EXPECT_EQ(log.find(complaint), std::string::npos) << complaint << " in\n" << log;

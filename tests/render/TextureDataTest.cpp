@@ -135,8 +135,8 @@ TEST(TextureData, HatchingLevelsAreNestedAndDarken) {
     const char* file;
     int lightest;  // channel of the lightest level; the darker ones follow
   };
-  for (const Levels& levels : {Levels{"water_normal3.bmp", 0}, Levels{"hatch1.bmp", 0},
-                               Levels{"hatch2.bmp", 1}}) {
+  for (const Levels& levels :
+       {Levels{"water_normal3.bmp", 0}, Levels{"hatch1.bmp", 0}, Levels{"hatch2.bmp", 1}}) {
     SCOPED_TRACE(levels.file);
     const std::vector<unsigned char>& f = generatedFile(levels.file).bytes;
     for (int channel = levels.lightest; channel < 2; ++channel) {

@@ -24,8 +24,8 @@ class HeadlessGl {
 };
 
 // Skips the test where no headless context can be made.
-#define REQUIRE_HEADLESS_GL()                                      \
-  do {                                                             \
-    std::string reason_;                                           \
+#define REQUIRE_HEADLESS_GL()                                              \
+  do {                                                                     \
+    std::string reason_;                                                   \
     if (!HeadlessGl::ensure(1024, 768, &reason_)) GTEST_SKIP() << reason_; \
   } while (0)

@@ -56,5 +56,3 @@ class TestDir {
   std::filesystem::path previous_;
   std::filesystem::path path_;
 };
-
-

@@ -44,7 +44,9 @@ class AnsweringWindowSystem : public ws::WindowSystem {
                       ws::InstanceHandle instance, void* param) override {
     return real_->createWindow(ex, className, title, style, x, y, w, h, parent, instance, param);
   }
-  bool showWindow(Handle window, int command) override { return real_->showWindow(window, command); }
+  bool showWindow(Handle window, int command) override {
+    return real_->showWindow(window, command);
+  }
   bool destroyWindow(Handle window) override { return real_->destroyWindow(window); }
   std::intptr_t windowUserData(Handle window) override { return real_->windowUserData(window); }
   void setWindowUserData(Handle window, std::intptr_t value) override {
@@ -63,7 +65,9 @@ class AnsweringWindowSystem : public ws::WindowSystem {
     return real_->setPixelFormat(dc, format, request);
   }
   ws::GlContext createContext(Dc dc) override { return real_->createContext(dc); }
-  bool makeCurrent(Dc dc, ws::GlContext context) override { return real_->makeCurrent(dc, context); }
+  bool makeCurrent(Dc dc, ws::GlContext context) override {
+    return real_->makeCurrent(dc, context);
+  }
   bool deleteContext(ws::GlContext context) override { return real_->deleteContext(context); }
   bool swapBuffers(Dc dc) override { return real_->swapBuffers(dc); }
   void* procAddress(const char* name) override { return real_->procAddress(name); }

@@ -29,29 +29,29 @@ static_assert(offsetof(CREATESTRUCTA, lpCreateParams) == offsetof(ws::CreateInfo
               "WM_CREATE's parameter");
 
 static_assert(ws::MsgCreate == WM_CREATE && ws::MsgDestroy == WM_DESTROY &&
-                  ws::MsgSize == WM_SIZE && ws::MsgClose == WM_CLOSE &&
-                  ws::MsgQuit == WM_QUIT && ws::MsgKeyDown == WM_KEYDOWN &&
-                  ws::MsgKeyUp == WM_KEYUP && ws::MsgSysKeyDown == WM_SYSKEYDOWN &&
-                  ws::MsgSysKeyUp == WM_SYSKEYUP && ws::MsgSysCommand == WM_SYSCOMMAND &&
-                  ws::MsgUser == WM_USER && MSG_TOGGLE_SCREEN_MODE == WM_USER + 1,
+                  ws::MsgSize == WM_SIZE && ws::MsgClose == WM_CLOSE && ws::MsgQuit == WM_QUIT &&
+                  ws::MsgKeyDown == WM_KEYDOWN && ws::MsgKeyUp == WM_KEYUP &&
+                  ws::MsgSysKeyDown == WM_SYSKEYDOWN && ws::MsgSysKeyUp == WM_SYSKEYUP &&
+                  ws::MsgSysCommand == WM_SYSCOMMAND && ws::MsgUser == WM_USER &&
+                  MSG_TOGGLE_SCREEN_MODE == WM_USER + 1,
               "window messages");
 static_assert(ws::SizeRestored == SIZE_RESTORED && ws::SizeMinimized == SIZE_MINIMIZED &&
                   ws::SizeMaximized == SIZE_MAXIMIZED && ws::ScClose == SC_CLOSE &&
                   ws::ScScreenSave == SC_SCREENSAVE && ws::ScMonitorPower == SC_MONITORPOWER,
               "WM_SIZE kinds and system commands");
 static_assert(ws::VkBack == VK_BACK && ws::VkTab == VK_TAB && ws::VkReturn == VK_RETURN &&
-                  ws::VkShift == VK_SHIFT && ws::VkControl == VK_CONTROL &&
-                  ws::VkMenu == VK_MENU && ws::VkEscape == VK_ESCAPE &&
-                  ws::VkSpace == VK_SPACE && ws::VkLeft == VK_LEFT && ws::VkUp == VK_UP &&
-                  ws::VkRight == VK_RIGHT && ws::VkDown == VK_DOWN && ws::VkF1 == VK_F1 &&
-                  ws::VkF2 == VK_F2 && ws::VkF10 == VK_F10 && ws::VkF12 == VK_F12,
+                  ws::VkShift == VK_SHIFT && ws::VkControl == VK_CONTROL && ws::VkMenu == VK_MENU &&
+                  ws::VkEscape == VK_ESCAPE && ws::VkSpace == VK_SPACE && ws::VkLeft == VK_LEFT &&
+                  ws::VkUp == VK_UP && ws::VkRight == VK_RIGHT && ws::VkDown == VK_DOWN &&
+                  ws::VkF1 == VK_F1 && ws::VkF2 == VK_F2 && ws::VkF10 == VK_F10 &&
+                  ws::VkF12 == VK_F12,
               "virtual keys");
 static_assert(ws::MbOk == MB_OK && ws::MbYesNo == MB_YESNO &&
                   ws::MbIconQuestion == MB_ICONQUESTION &&
                   ws::MbIconExclamation == MB_ICONEXCLAMATION &&
                   ws::MbIconWarning == MB_ICONWARNING && ws::MbButtonMask == MB_TYPEMASK &&
-                  ws::MbIconMask == MB_ICONMASK && ws::IdOk == IDOK &&
-                  ws::IdCancel == IDCANCEL && ws::IdYes == IDYES && ws::IdNo == IDNO,
+                  ws::MbIconMask == MB_ICONMASK && ws::IdOk == IDOK && ws::IdCancel == IDCANCEL &&
+                  ws::IdYes == IDYES && ws::IdNo == IDNO,
               "message boxes");
 static_assert(ws::CsVRedraw == CS_VREDRAW && ws::CsHRedraw == CS_HREDRAW &&
                   ws::CsOwnDc == CS_OWNDC && ws::WsOverlappedWindow == WS_OVERLAPPEDWINDOW &&

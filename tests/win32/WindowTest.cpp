@@ -53,9 +53,9 @@ class Win32WindowTest : public ::testing::Test {
 
   // A window of the demo's class without a GL context, shown normally.
   HWND createShownWindow() {
-    window.window = system.createWindow(ws::WsExAppWindow, app.className, window.title,
-                                        ws::WsOverlappedWindow, 0, 0, 320, 240, nullptr,
-                                        app.instance, &window);
+    window.window =
+        system.createWindow(ws::WsExAppWindow, app.className, window.title, ws::WsOverlappedWindow,
+                            0, 0, 320, 240, nullptr, app.instance, &window);
     if (window.window) system.showWindow(window.window, ws::SwShowNormal);
     return hwnd(window.window);
   }
@@ -99,10 +99,10 @@ TEST_F(Win32WindowTest, KeyFlagsFollowKeyMessagesUpTo255) {
     int heldAfter;   // the only key held afterwards, or -1
   };
   const Case cases[] = {
-      {WM_KEYDOWN, 'A', -1, 'A'},     {WM_KEYUP, 'A', 'A', -1},
-      {WM_KEYDOWN, 255, -1, 255},     {WM_KEYDOWN, 0, -1, 0},
-      {WM_KEYDOWN, 256, -1, -1},      {WM_KEYUP, 0x141, 'A', 'A'},  // would alias 'A' as a byte
-      {WM_SYSKEYDOWN, 'B', -1, -1},   {WM_SYSKEYUP, VK_MENU, VK_MENU, VK_MENU},
+      {WM_KEYDOWN, 'A', -1, 'A'},   {WM_KEYUP, 'A', 'A', -1},
+      {WM_KEYDOWN, 255, -1, 255},   {WM_KEYDOWN, 0, -1, 0},
+      {WM_KEYDOWN, 256, -1, -1},    {WM_KEYUP, 0x141, 'A', 'A'},  // would alias 'A' as a byte
+      {WM_SYSKEYDOWN, 'B', -1, -1}, {WM_SYSKEYUP, VK_MENU, VK_MENU, VK_MENU},
   };
   ASSERT_NE(createShownWindow(), nullptr);
   // The record given at creation sits in the user-data slot, where the procedure finds it.
@@ -161,8 +161,10 @@ TEST_F(Win32WindowTest, VisibilityFollowsMinimisingAndRestoring) {
   ASSERT_NE(createShownWindow(), nullptr);
   EXPECT_EQ(window.visible, 1);  // the WM_SIZE of showing the window
   for (const Step& step : steps) {
-    if (step.showCommand) ShowWindow(hwnd(window.window), step.showCommand);
-    else SendMessageA(hwnd(window.window), WM_SYSCOMMAND, step.command, 0);
+    if (step.showCommand)
+      ShowWindow(hwnd(window.window), step.showCommand);
+    else
+      SendMessageA(hwnd(window.window), WM_SYSCOMMAND, step.command, 0);
     EXPECT_EQ(window.visible, step.visible) << step.what;
     EXPECT_EQ(IsIconic(hwnd(window.window)) != FALSE, step.visible == 0) << step.what;
   }
@@ -184,8 +186,9 @@ TEST_F(Win32WindowTest, ClosingQuitsWhileScreenSaverAndPowerDownAreRefused) {
   for (const Case& c : cases) {
     ASSERT_NE(createShownWindow(), nullptr) << c.what;
     keepRunning = 1;
-    EXPECT_EQ(SendMessageA(hwnd(window.window), c.message, c.wParam,
-                           static_cast<LPARAM>(c.lParam)), 0) << c.what;
+    EXPECT_EQ(SendMessageA(hwnd(window.window), c.message, c.wParam, static_cast<LPARAM>(c.lParam)),
+              0)
+        << c.what;
     EXPECT_TRUE(IsWindow(hwnd(window.window))) << c.what << ": the loop closes the window";
     EXPECT_EQ(keepRunning, c.quits ? 0 : 1) << c.what;
     ws::Message message;
@@ -273,9 +276,9 @@ TEST_F(Win32WindowTest, FullScreenWindowCoversTheScreenWithoutCursor) {
   EXPECT_TRUE(outer.left == 0 && outer.top == 0 && outer.right == window.width &&
               outer.bottom == window.height);
   EXPECT_NE(static_cast<DWORD>(GetWindowLongA(handle, GWL_STYLE)) & WS_POPUP, 0u);
-  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)) &
-                (WS_EX_APPWINDOW | WS_EX_TOPMOST),
-            static_cast<DWORD>(WS_EX_APPWINDOW | WS_EX_TOPMOST));
+  EXPECT_EQ(
+      static_cast<DWORD>(GetWindowLongA(handle, GWL_EXSTYLE)) & (WS_EX_APPWINDOW | WS_EX_TOPMOST),
+      static_cast<DWORD>(WS_EX_APPWINDOW | WS_EX_TOPMOST));
   EXPECT_EQ(cursorCounter(), cursorBefore - 1);
 
   closeRenderWindow(&window);
