@@ -178,19 +178,15 @@ bool convertRow(const unsigned char* in, unsigned char* out, std::int64_t width,
                 const PixelSink& sink) {
   switch (bits) {
     case 24:
-      for (std::int64_t x = 0; x < width; ++x, in += 3, out += 3) {
+    case 32: {
+      const unsigned step = bits / 8;  // B, G, R and, at 32 bits, an unused byte
+      for (std::int64_t x = 0; x < width; ++x, in += step, out += 3) {
         out[0] = in[2];
         out[1] = in[1];
         out[2] = in[0];
       }
       return true;
-    case 32:
-      for (std::int64_t x = 0; x < width; ++x, in += 4, out += 3) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-      }
-      return true;
+    }
     case 16:
       for (std::int64_t x = 0; x < width; ++x, in += 2, out += 3) {
         const unsigned v = read16(in);
