@@ -99,11 +99,17 @@ class SdlWindowSystem : public ws::WindowSystem {
     SdlWindow* parent = find(owner);
     SDL_MessageBoxData data{flags,  parent ? parent->sdl : nullptr, caption, text, count, buttons,
                             nullptr};
-    int answer = 0;
-    if (SDL_ShowMessageBox(&data, &answer) != 0 || answer < 0) {
-      // Nowhere to show it: say it on the console and take the default.
-      std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-      return buttons[0].buttonid;
+    int answer = -1;
+    const bool shown = SDL_ShowMessageBox(&data, &answer) == 0;
+    if (!shown || answer < 0) {
+      // Nowhere to show it: say it on the console, with why (no display and
+      // no fonts look alike otherwise), and take the default.
+      const int fallback = buttons[0].buttonid;
+      std::fprintf(stderr, "%s: %s\n(message box not shown: %s; answered %s)\n",
+                   caption ? caption : "", text ? text : "",
+                   shown ? "closed without an answer" : SDL_GetError(),
+                   fallback == ws::IdYes ? "Yes" : "OK");
+      return fallback;
     }
     return answer;
   }
@@ -315,7 +321,7 @@ class SdlWindowSystem : public ws::WindowSystem {
 
   std::uint32_t multimediaTime() override { return SDL_GetTicks(); }
 
-  std::int16_t keyState(int virtualKey) override {
+  std::int16_t systemKeyState(int virtualKey) override {
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);
     for (int scancode = 0; scancode < count; ++scancode) {
