@@ -24,12 +24,36 @@ void runFrameLoop(RenderWindow& window, const DemoHooks& hooks) {
       system.dispatchMessage(message);
     } else if (window.visible) {
       const std::uint32_t now = system.tickCount();
-      hooks.update(now - window.lastTick);  // unsigned: the counter's wrap is harmless
+      updateWithKeys(window, hooks, now - window.lastTick);  // unsigned: the wrap is harmless
       window.lastTick = now;
       hooks.draw();
       system.swapBuffers(window.deviceContext);
     } else {
       system.waitMessage();
+    }
+  }
+}
+
+void updateWithKeys(RenderWindow& window, const DemoHooks& hooks, std::uint32_t elapsedMs) {
+  ws::WindowSystem& system = ws::windowSystem();
+  KeyStates* keys = window.keys;
+  bool tapped[256] = {};
+  if (keys) {
+    for (int key = 0; key < 256; ++key) {
+      if (keys->downSinceUpdate[key] && keys->held[key] == 0) {
+        tapped[key] = true;
+        keys->held[key] = 1;
+        system.holdKeyForUpdate(key, true);
+      }
+    }
+  }
+  hooks.update(elapsedMs);
+  if (!keys) return;
+  for (int key = 0; key < 256; ++key) {
+    keys->downSinceUpdate[key] = 0;
+    if (tapped[key]) {
+      keys->held[key] = 0;
+      system.holdKeyForUpdate(key, false);
     }
   }
 }

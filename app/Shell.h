@@ -14,6 +14,9 @@ struct AppInstance {
 // One flag per virtual-key code: 1 while held.
 struct KeyStates {
   std::int32_t held[256] = {};
+  // Went down since the last update: a tap shorter than a frame still
+  // reaches the update once.
+  std::uint8_t downSinceUpdate[256] = {};
 };
 
 struct RenderWindow {
@@ -59,3 +62,7 @@ int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks);
 
 // The inner loop for one window: messages one per pass, then a frame.
 void runFrameLoop(RenderWindow& window, const DemoHooks& hooks);
+
+// Hands the keys to one update: keys tapped since the last update read as
+// held (in the flags and in the system's key state) for this update only.
+void updateWithKeys(RenderWindow& window, const DemoHooks& hooks, std::uint32_t elapsedMs);

@@ -182,6 +182,7 @@ ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws:
     case ws::MsgKeyDown:
       if (wParam <= 255) {
         window->keys->held[wParam] = 1;
+        window->keys->downSinceUpdate[wParam] = 1;
         return 0;
       }
       break;

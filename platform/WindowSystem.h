@@ -204,12 +204,21 @@ class WindowSystem {
 
   virtual std::uint32_t tickCount() = 0;       // GetTickCount
   virtual std::uint32_t multimediaTime() = 0;  // timeGetTime
-  // GetKeyState: the 0x80 bit is set while the key is held.
-  virtual std::int16_t keyState(int virtualKey) = 0;
+  // GetKeyState: the 0x80 bit is set while the key is held, or while the
+  // shell holds it for one update (a tap shorter than a frame).
+  std::int16_t keyState(int virtualKey);
+  void holdKeyForUpdate(int virtualKey, bool hold);
   virtual bool cursorPos(Point& out) = 0;
   virtual bool setCursorPos(int x, int y) = 0;
   // ShowCursor: returns the new display counter.
   virtual int showCursor(bool show) = 0;
+
+ protected:
+  // The system's own key state, as GetKeyState reports it.
+  virtual std::int16_t systemKeyState(int virtualKey) = 0;
+
+ private:
+  bool heldForUpdate_[256] = {};
 };
 
 // The backend in use. Set once at start (or by a test) before anything else runs.

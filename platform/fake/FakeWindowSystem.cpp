@@ -211,7 +211,7 @@ std::uint32_t FakeWindowSystem::tickCount() { return ticks; }
 
 std::uint32_t FakeWindowSystem::multimediaTime() { return mmTime; }
 
-std::int16_t FakeWindowSystem::keyState(int virtualKey) {
+std::int16_t FakeWindowSystem::systemKeyState(int virtualKey) {
   auto found = keysHeld.find(virtualKey);
   return found != keysHeld.end() && found->second ? static_cast<std::int16_t>(0xFF80) : 0;
 }

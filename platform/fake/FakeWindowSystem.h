@@ -122,7 +122,7 @@ class FakeWindowSystem : public ws::WindowSystem {
                    ws::LParam lParam) override;
   std::uint32_t tickCount() override;
   std::uint32_t multimediaTime() override;
-  std::int16_t keyState(int virtualKey) override;
+  std::int16_t systemKeyState(int virtualKey) override;
   bool cursorPos(ws::Point& out) override;
   bool setCursorPos(int x, int y) override;
   int showCursor(bool show) override;

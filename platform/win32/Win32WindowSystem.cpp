@@ -228,7 +228,7 @@ class Win32WindowSystem : public ws::WindowSystem {
 
   std::uint32_t multimediaTime() override { return timeGetTime(); }
 
-  std::int16_t keyState(int virtualKey) override { return GetKeyState(virtualKey); }
+  std::int16_t systemKeyState(int virtualKey) override { return GetKeyState(virtualKey); }
 
   bool cursorPos(ws::Point& out) override {
     POINT point{};

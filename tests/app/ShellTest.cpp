@@ -334,6 +334,29 @@ TEST_F(ShellTest, PendingMessagesAreAllHandledBeforeTheNextFrame) {
   EXPECT_EQ(scripted.frames, 2);
 }
 
+TEST_F(ShellTest, KeyTappedBetweenFramesReachesTheNextUpdateExactlyOnce) {
+  scripted.onFrame = [](int frame) {
+    ws::WindowHandle w = demo->window->window;
+    ws::WindowSystem& system = ws::windowSystem();
+    if (frame == 0) {
+      fake->inject(w, ws::MsgKeyDown, 'K');  // a tap: down and up in one pass
+      fake->inject(w, ws::MsgKeyUp, 'K');
+      fake->inject(w, ws::MsgKeyDown, 'H');  // held on
+    } else if (frame == 1) {
+      EXPECT_EQ(demo->keys->held['K'], 1);
+      EXPECT_NE(system.keyState('K') & 0x80, 0);
+      EXPECT_EQ(demo->keys->held['H'], 1);
+    } else {
+      EXPECT_EQ(demo->keys->held['K'], 0);
+      EXPECT_EQ(system.keyState('K') & 0x80, 0);
+      EXPECT_EQ(demo->keys->held['H'], 1);
+      requestQuit(demo->window);
+    }
+  };
+  EXPECT_EQ(run(ws::IdNo), 0);
+  EXPECT_EQ(scripted.frames, 3);
+}
+
 TEST_F(ShellTest, MessagesForTheThreadAreNotTakenByTheLoop) {
   scripted.onFrame = [](int frame) {
     if (frame == 0) fake->inject(nullptr, ws::MsgKeyDown, 'A');

@@ -154,4 +154,46 @@ TEST_F(UpdateFrameTest, EscapeAndF1PostTheirRequests) {
   EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
 }
 
+TEST_F(UpdateFrameTest, KeysTappedBetweenUpdatesActOnceAndHeldKeysEveryUpdate) {
+  DemoHooks hooks;
+  hooks.update = updateFrame;
+  // What the window procedure leaves after a key went down (and, for a tap, up again).
+  auto press = [this](int key, bool stillHeld) {
+    keys.downSinceUpdate[key] = 1;
+    keys.held[key] = stillHeld ? 1 : 0;
+  };
+  auto update = [&](std::uint32_t time) {
+    system.mmTime = time;
+    updateWithKeys(window, hooks, 16);
+  };
+  update(1000);
+  update(1100);
+
+  press(ws::VkEscape, false);
+  press(ws::VkF1, false);
+  press('2', false);
+  press('W', false);
+  const Vector3 eye = demoCamera.eye;
+  update(1200);
+  EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
+  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(compositeStyle, 2);
+  const float moved = (demoCamera.eye - eye).length();
+  EXPECT_GT(moved, 0.0f);
+
+  system.posted.clear();
+  compositeStyle = 1;
+  update(1300);
+  EXPECT_TRUE(system.posted.empty());
+  EXPECT_EQ(compositeStyle, 1);
+  EXPECT_EQ((demoCamera.eye - eye).length(), moved);
+
+  press('9', true);
+  for (std::uint32_t time : {1400u, 1500u}) {
+    stereoEnabled = 0;
+    update(time);
+    EXPECT_EQ(stereoEnabled, 1);
+  }
+}
+
 }  // namespace

@@ -81,7 +81,7 @@ class AnsweringWindowSystem : public ws::WindowSystem {
   }
   std::uint32_t tickCount() override { return real_->tickCount(); }
   std::uint32_t multimediaTime() override { return real_->multimediaTime(); }
-  std::int16_t keyState(int virtualKey) override { return real_->keyState(virtualKey); }
+  std::int16_t systemKeyState(int virtualKey) override { return real_->keyState(virtualKey); }
   bool cursorPos(ws::Point& out) override { return real_->cursorPos(out); }
   bool setCursorPos(int x, int y) override { return real_->setCursorPos(x, y); }
   int showCursor(bool show) override { return real_->showCursor(show); }
