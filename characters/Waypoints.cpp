@@ -1,5 +1,7 @@
 #include "characters/Waypoints.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <fstream>
 
@@ -48,12 +50,12 @@ bool WaypointNetwork::parse(std::istream& in, std::string& error) {
               decimal(maxLinks);
       return false;
     }
-    if (number < 1 || number > count) {
-      error = where + " is numbered " + decimal(number) + ", outside 1 to " + decimal(count);
-      return false;
-    }
     waypoint.position.set(fileScale * x, fileScale * y, -fileScale * z);
-    waypoint.number = static_cast<std::int32_t>(number - 1);
+    // The own number looks nothing up, so files numbered another way still
+    // load; only its range is held to what the field can keep.
+    const std::int64_t kept = std::clamp<std::int64_t>(
+        number, std::int64_t{INT32_MIN} + 1, std::int64_t{INT32_MAX} + 1);
+    waypoint.number = static_cast<std::int32_t>(kept - 1);
     for (std::int64_t l = 0; l < linkCount; ++l) {
       std::int64_t link = 0;
       if (!check(static_cast<bool>(in >> link))) return false;
