@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/Math.h"
 #include "characters/AnimationState.h"
-#include "characters/Math.h"
 
 class CharacterModel;
 class WaypointNetwork;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
-// Program entry and frame loop: the window records, key flags, the demo's
-// four hooks and the outer loop that rebuilds the window after a toggle.
+// Where the shell and the renderer meet. The shell owns the window records
+// and key flags and drives the four hooks; the renderer supplies the hooks
+// and asks the shell to quit or to switch the screen mode. Neither side
+// includes the other's own headers.
 #pragma once
 
 #include <cstdint>
@@ -36,10 +38,12 @@ constexpr std::uint32_t MSG_TOGGLE_SCREEN_MODE = ws::MsgUser + 1;
 extern std::int32_t keepRunning;
 extern std::int32_t wantFullscreen;
 
+// The shell's half, for the renderer: both only post to the window's queue,
+// which the shell's loop answers.
 void requestQuit(RenderWindow* window);
 void requestScreenModeToggle(RenderWindow* window);
 
-// The demo's operations, supplied by the renderer.
+// The renderer's half: the demo's operations.
 bool initDemo(RenderWindow* window, KeyStates* keys);
 void updateFrame(std::uint32_t elapsedMs);
 void drawFrame();
@@ -52,10 +56,3 @@ struct DemoHooks {
   void (*draw)() = nullptr;
   void (*shutdown)() = nullptr;
 };
-
-// Everything the entry does after the platform is chosen. Returns the
-// process exit status.
-int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks);
-
-// The inner loop for one window: messages one per pass, then a frame.
-void runFrameLoop(RenderWindow& window, const DemoHooks& hooks);

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/Config.h"
-#include "app/Shell.h"
+#include "base/Config.h"
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
+#include "contract/DemoContract.h"
 #include "gl/Extensions.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"

@@ -1,10 +1,10 @@
 // The demo's process-wide values, shared by its lifecycle, frame passes and
-// composite, and by the characters' drawing.
+// composite.
 #pragma once
 
 #include <cstdint>
 
-#include "app/Shell.h"
+#include "contract/DemoContract.h"
 #include "gl/GlApi.h"
 
 class CharacterManager;
@@ -17,7 +17,6 @@ extern std::int32_t compositeStyle;  // 1, 2 or 3
 extern std::uint8_t stereoEnabled;
 extern float eyeOffset;  // -1 to 1
 extern float waterMove;  // 0 to 2000
-extern GLUquadric* sharedQuadric;
 extern CharacterManager* characters;
 
 // What the extension checks of initDemo found. Steps that need a missing

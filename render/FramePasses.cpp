@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "app/Log.h"
-#include "app/Window.h"
+#include "base/Log.h"
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
 #include "gl/Extensions.h"
+#include "gl/Projection.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"

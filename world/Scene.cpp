@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "gl/Extensions.h"
 
 Scene worldScene;

@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "characters/Waypoints.h"
 #include "tests/characters/CharacterFixtures.h"
 
