@@ -27,7 +27,7 @@ void Character::attachModel(const CharacterModel* model) {
 }
 
 void Character::setController(std::int32_t kind, const WaypointNetwork* network) {
-  if (kind == 0) {
+  if (kind == WaypointFollowerKind) {
     controller_ = std::make_unique<WaypointFollower>();
   } else {
     controller_ = std::make_unique<CharacterController>();

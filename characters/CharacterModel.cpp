@@ -292,7 +292,7 @@ void CharacterModel::draw(const AnimationState* state) const {
     return;
   }
   const std::uint32_t frames = static_cast<std::uint32_t>(frameCount_);
-  if (!glActiveTextureARB || state->frame >= frames || state->nextFrame >= frames) return;
+  if (!multitextureAvailable() || state->frame >= frames || state->nextFrame >= frames) return;
 
   const Character& owner = *state->owner;
   const Vector3& at = owner.position;

@@ -9,5 +9,3 @@ std::uint8_t stereoEnabled = 0;
 float eyeOffset = 0.0f;
 float waterMove = 0.0f;
 CharacterManager* characters = nullptr;
-bool shadersAvailable = false;
-bool renderTargetsAvailable = false;
