@@ -281,7 +281,8 @@ void writeNumber(std::FILE* out, double value, int decimals) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::FILE* out = argc > 1 ? std::fopen(argv[1], "w") : stdout;
+  // Binary: the same bytes, "\n" line ends included, on every platform.
+  std::FILE* out = argc > 1 ? std::fopen(argv[1], "wb") : stdout;
   if (!out) {
     std::fprintf(stderr, "gen_model: cannot write %s\n", argv[1]);
     return 1;
