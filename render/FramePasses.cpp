@@ -74,9 +74,10 @@ void drawScene() {
   worldScene.draw();
 }
 
-// The characters' drawing works on texture unit 1 itself.
+// The characters' drawing works on texture unit 1 itself, and draws nothing
+// without unit selection.
 void drawCharacters() {
-  if (characters && multitextureAvailable()) characters->draw();
+  if (characters) characters->draw();
 }
 
 void shadowPass() {
