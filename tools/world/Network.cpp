@@ -2,6 +2,7 @@
 // scene, and its file.
 #include <fstream>
 #include <iostream>
+#include <map>
 
 #include "tools/world/World.h"
 

@@ -1,5 +1,7 @@
 // Value noise and the mesh shapes: boxes, surfaces of revolution, discs,
 // frusta, lumpy ellipsoids and boulders.
+#include <map>
+
 #include "tools/world/World.h"
 
 namespace genworld {

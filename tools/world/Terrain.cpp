@@ -1,5 +1,8 @@
 // The ground: rolling inland heights, flat pads, the coast, the grid the
 // terrain mesh and every height query share, and the cobbled paths.
+#include <functional>
+#include <map>
+
 #include "tools/world/World.h"
 
 namespace genworld {

@@ -1,6 +1,7 @@
 // Where everything stands: the named waypoints, the paths between them, the
 // fixed buildings and, around them, the trees and rocks.
 #include <iostream>
+#include <map>
 
 #include "tools/world/World.h"
 

@@ -18,8 +18,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
