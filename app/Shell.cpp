@@ -1,19 +1,7 @@
 #include "app/Shell.h"
 
-#include "app/Config.h"
 #include "app/Window.h"
-
-std::int32_t keepRunning = 0;
-std::int32_t wantFullscreen = 0;
-
-void requestQuit(RenderWindow* window) {
-  ws::windowSystem().postMessage(window->window, ws::MsgQuit, 0, 0);
-  keepRunning = 0;
-}
-
-void requestScreenModeToggle(RenderWindow* window) {
-  ws::windowSystem().postMessage(window->window, MSG_TOGGLE_SCREEN_MODE, 0, 0);
-}
+#include "base/Config.h"
 
 void runFrameLoop(RenderWindow& window, const DemoHooks& hooks) {
   ws::WindowSystem& system = ws::windowSystem();

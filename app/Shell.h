@@ -1,60 +1,8 @@
-// Program entry and frame loop: the window records, key flags, the demo's
-// four hooks and the outer loop that rebuilds the window after a toggle.
+// Program entry and frame loop: the outer loop that rebuilds the window
+// after a toggle and the inner loop of messages and frames.
 #pragma once
 
-#include <cstdint>
-
-#include "platform/WindowSystem.h"
-
-struct AppInstance {
-  ws::InstanceHandle instance = nullptr;
-  const char* className = "OpenGL";
-};
-
-// One flag per virtual-key code: 1 while held.
-struct KeyStates {
-  std::int32_t held[256] = {};
-  // Went down since the last update: a tap shorter than a frame still
-  // reaches the update once.
-  std::uint8_t downSinceUpdate[256] = {};
-};
-
-struct RenderWindow {
-  KeyStates* keys = nullptr;
-  ws::WindowHandle window = nullptr;
-  ws::DeviceContext deviceContext = nullptr;
-  ws::GlContext glContext = nullptr;
-  AppInstance* app = nullptr;
-  const char* title = nullptr;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::int32_t bitsPerPixel = 0;
-  std::int32_t fullscreen = 0;
-  std::int32_t visible = 0;
-  std::uint32_t lastTick = 0;
-};
-
-constexpr std::uint32_t MSG_TOGGLE_SCREEN_MODE = ws::MsgUser + 1;
-
-extern std::int32_t keepRunning;
-extern std::int32_t wantFullscreen;
-
-void requestQuit(RenderWindow* window);
-void requestScreenModeToggle(RenderWindow* window);
-
-// The demo's operations, supplied by the renderer.
-bool initDemo(RenderWindow* window, KeyStates* keys);
-void updateFrame(std::uint32_t elapsedMs);
-void drawFrame();
-void shutdownDemo();
-
-// The hooks the loop drives; the program passes the four above.
-struct DemoHooks {
-  bool (*init)(RenderWindow*, KeyStates*) = nullptr;
-  void (*update)(std::uint32_t) = nullptr;
-  void (*draw)() = nullptr;
-  void (*shutdown)() = nullptr;
-};
+#include "contract/DemoContract.h"
 
 // Everything the entry does after the platform is chosen. Returns the
 // process exit status.

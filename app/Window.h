@@ -1,10 +1,10 @@
 // The demo window: class registration, display-mode switch, window and GL
-// context creation and release, the window procedure and the projection.
+// context creation and release, and the window procedure.
 #pragma once
 
 #include <cstdint>
 
-#include "app/Shell.h"
+#include "contract/DemoContract.h"
 
 extern const char* const windowTitle;
 
@@ -14,7 +14,6 @@ bool openRenderWindow(RenderWindow* window);
 bool closeRenderWindow(RenderWindow* window);
 ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws::WParam wParam,
                              ws::LParam lParam);
-void setPerspectiveView(int width, int height);
 
 // The requests the program makes of the platform, kept as data so that the
 // native backend can hand them on unchanged and tests can inspect them.

@@ -19,7 +19,6 @@
 
 #include "characters/CharacterManager.h"
 #include "gl/Extensions.h"
-#include "render/DemoState.h"
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "app/Config.h"
-#include "app/Shell.h"
-#include "app/Window.h"
+#include "base/Config.h"
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
+#include "contract/DemoContract.h"
 #include "gl/Extensions.h"
+#include "gl/Projection.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/Config.h"
+#include "base/Config.h"
 #include "gl/GlApi.h"
 #include "platform/WindowSystem.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "characters/Math.h"
+#include "base/Math.h"
 
 class Camera {
  public:

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "characters/CharacterModel.h"
 #include "characters/Waypoints.h"
 
 namespace {
@@ -15,35 +14,6 @@ constexpr float turnTolerance = 0.1f;
 constexpr float arrivalDistance = 0.1f;
 
 }  // namespace
-
-void AnimationState::startClip(std::int32_t clipIndex) {
-  clip = clipIndex;
-  if (!model || clipIndex < 0 || clipIndex >= model->clipCount()) return;
-  const AnimationClip& c = model->clip(clipIndex);
-  frame = c.firstFrame;
-  // A single-frame clip blends its frame with itself.
-  nextFrame = c.firstFrame < c.lastFrame ? frame + 1 : frame;
-}
-
-void AnimationState::advance(float elapsedMs) {
-  if (!model || clip < 0 || clip >= model->clipCount()) return;
-  const AnimationClip& c = model->clip(clip);
-  phase += c.rate * elapsedMs;
-  if (phase < 1.0f) return;
-  phase = 0.0f;
-  if (c.lastFrame <= c.firstFrame) {
-    // Nothing to step through: counting on would run past the key array.
-    frame = c.firstFrame;
-    nextFrame = c.firstFrame;
-    return;
-  }
-  ++frame;
-  ++nextFrame;
-  if (frame > c.lastFrame - 1) {
-    frame = c.firstFrame;
-    nextFrame = c.firstFrame + 1;
-  }
-}
 
 Character::~Character() = default;
 
@@ -57,7 +27,7 @@ void Character::attachModel(const CharacterModel* model) {
 }
 
 void Character::setController(std::int32_t kind, const WaypointNetwork* network) {
-  if (kind == 0) {
+  if (kind == WaypointFollowerKind) {
     controller_ = std::make_unique<WaypointFollower>();
   } else {
     controller_ = std::make_unique<CharacterController>();

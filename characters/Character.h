@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/Math.h"
 #include "characters/AnimationState.h"
-#include "characters/Math.h"
 
 class CharacterModel;
 class WaypointNetwork;
 class CharacterController;
+
+enum ControllerKind : std::int32_t {
+  WaypointFollowerKind = 0,
+  StandingKind = 1,
+};
 
 class Character {
  public:
@@ -21,7 +26,7 @@ class Character {
 
   void attachModel(const CharacterModel* model);
   void setSpeed(float unitsPerMs) { speed = unitsPerMs; }
-  // Kind 0 is a waypoint follower, any other kind a controller that stands still.
+  // A WaypointFollowerKind follows the network; any other kind stands still.
   void setController(std::int32_t kind, const WaypointNetwork* network);
   void update(float elapsedMs);
   CharacterController* controller() const { return controller_.get(); }

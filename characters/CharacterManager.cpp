@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ void CharacterManager::initialize() {
   for (std::int32_t i = 0; i < characterCount_; ++i) {
     Character& walker = characters_[i];
     walker.attachModel(&model_);
-    walker.setController(0, &network_);
+    walker.setController(WaypointFollowerKind, &network_);
     const std::int32_t clip = std::rand() % 3;
     walker.animation.startClip(clip);
     walker.setSpeed(speedOfClip(clip));

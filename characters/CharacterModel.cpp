@@ -4,11 +4,11 @@
 #include <fstream>
 #include <type_traits>
 
-#include "app/Log.h"
+#include "base/Log.h"
+#include "characters/AnimationState.h"
 #include "characters/Character.h"
 #include "gl/Extensions.h"
 #include "platform/WindowSystem.h"
-#include "render/DemoState.h"
 
 namespace {
 
@@ -57,6 +57,38 @@ Quaternion convertRotation(const Quaternion& fileRotation) {
 }
 
 }  // namespace
+
+GLUquadric* sharedQuadric = nullptr;
+
+// Playback steps through the model's clips, so it lives with the model.
+void AnimationState::startClip(std::int32_t clipIndex) {
+  clip = clipIndex;
+  if (!model || clipIndex < 0 || clipIndex >= model->clipCount()) return;
+  const AnimationClip& c = model->clip(clipIndex);
+  frame = c.firstFrame;
+  // A single-frame clip blends its frame with itself.
+  nextFrame = c.firstFrame < c.lastFrame ? frame + 1 : frame;
+}
+
+void AnimationState::advance(float elapsedMs) {
+  if (!model || clip < 0 || clip >= model->clipCount()) return;
+  const AnimationClip& c = model->clip(clip);
+  phase += c.rate * elapsedMs;
+  if (phase < 1.0f) return;
+  phase = 0.0f;
+  if (c.lastFrame <= c.firstFrame) {
+    // Nothing to step through: counting on would run past the key array.
+    frame = c.firstFrame;
+    nextFrame = c.firstFrame;
+    return;
+  }
+  ++frame;
+  ++nextFrame;
+  if (frame > c.lastFrame - 1) {
+    frame = c.firstFrame;
+    nextFrame = c.firstFrame + 1;
+  }
+}
 
 void drawCapsule(float r, float length) {
   if (!sharedQuadric) return;
@@ -260,7 +292,7 @@ void CharacterModel::draw(const AnimationState* state) const {
     return;
   }
   const std::uint32_t frames = static_cast<std::uint32_t>(frameCount_);
-  if (!glActiveTextureARB || state->frame >= frames || state->nextFrame >= frames) return;
+  if (!multitextureAvailable() || state->frame >= frames || state->nextFrame >= frames) return;
 
   const Character& owner = *state->owner;
   const Vector3& at = owner.position;

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "characters/AnimationState.h"
-#include "characters/Math.h"
+#include "base/Math.h"
+#include "gl/GlApi.h"
+
+struct AnimationState;
 
 struct Bone {
   float length = 0.0f;  // along the bone's +y, scene units
@@ -27,6 +29,10 @@ struct AnimationClip {
   std::uint32_t lastFrame = 0;
   float rate = 0.0f;  // phase per millisecond
 };
+
+// The quadric every capsule is compiled with; the demo makes it for each GL
+// context and deletes it with the context's other resources.
+extern GLUquadric* sharedQuadric;
 
 // Draws a capsule along +y from 0 to length into the current modelview, with
 // the shared quadric, and mirrors every local transform on the active unit's

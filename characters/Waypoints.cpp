@@ -5,7 +5,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 namespace {
 

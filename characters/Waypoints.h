@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "characters/Math.h"
+#include "base/Math.h"
 
 class Waypoint {
  public:

@@ -18,6 +18,10 @@ extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB;
 extern PFNGLMAPBUFFERARBPROC glMapBufferARB;
 extern PFNGLUNMAPBUFFERARBPROC glUnmapBufferARB;
 
+// Whether texture units can be selected. Drawing that needs more than unit 0
+// is left out without it.
+inline bool multitextureAvailable() { return glActiveTextureARB != nullptr; }
+
 // Whether the current context's extension string names the extension, as a
 // whole blank-separated word.
 bool extensionSupported(const char* name);

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "gl/Extensions.h"
 
 #ifndef GL_CLAMP_TO_EDGE

@@ -31,6 +31,9 @@ class RenderTargetSet {
   int size(int index) const;
   void release();
 
+  // Whether init found the extension and its entry points: the frame passes
+  // skip the off-screen steps without it.
+  bool ready() const { return ready_; }
   int count() const { return count_; }
   GLuint framebuffer(int index) const;
   GLuint renderbuffer(int index) const;

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "gl/Extensions.h"
 
 ShaderProgramSet shaderPrograms;

@@ -25,6 +25,9 @@ class ShaderProgramSet {
   void setUniform4f(int slot, const char* name, GLfloat x, GLfloat y, GLfloat z, GLfloat w);
   void release();
 
+  // Whether initExtensions found the language and its entry points; without
+  // it every use and uniform is skipped here.
+  bool ready() const { return ready_; }
   int count() const { return count_; }
   GLhandleARB program(int slot) const;
   GLhandleARB vertexShader(int slot) const;

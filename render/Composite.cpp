@@ -4,12 +4,10 @@
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
+#include "render/DemoSlots.h"
 #include "render/DemoState.h"
 
 namespace {
-
-constexpr int oneLayerProgram = 0;
-constexpr int layeredProgram = 3;
 
 struct LayeredStyle {
   GLfloat hatchScale;  // first layer; the others use layerHatchScale
@@ -26,7 +24,7 @@ constexpr GLfloat layerOffsets[3] = {0.5f, 0.25f, 0.75f};
 // Binds the four units in order. Without unit selection only unit 0 exists
 // for us, so only its texture is bound.
 void bindUnits(const GLuint (&textures)[4]) {
-  if (!glActiveTextureARB) {
+  if (!multitextureAvailable()) {
     glBindTexture(GL_TEXTURE_2D, textures[0]);
     return;
   }
@@ -37,42 +35,43 @@ void bindUnits(const GLuint (&textures)[4]) {
 }
 
 void setSampler(int slot, const char* name, GLint unit) {
-  if (shadersAvailable) shaderPrograms.setUniform1i(slot, name, unit);
+  if (shaderPrograms.ready()) shaderPrograms.setUniform1i(slot, name, unit);
 }
 
 void setHatchLayer(GLfloat offset, GLfloat scale) {
-  if (!shadersAvailable) return;
-  shaderPrograms.setUniform4f(layeredProgram, "hatchOffset", offset, offset, 0.0f, 0.0f);
-  shaderPrograms.setUniform1f(layeredProgram, "hatchScale", scale);
+  if (!shaderPrograms.ready()) return;
+  shaderPrograms.setUniform4f(LayeredCompositeProgram, "hatchOffset", offset, offset, 0.0f, 0.0f);
+  shaderPrograms.setUniform1f(LayeredCompositeProgram, "hatchScale", scale);
 }
 
 void drawOneLayerStyle(int eye) {
-  if (shadersAvailable) shaderPrograms.use(oneLayerProgram);
-  setSampler(oneLayerProgram, "colormap", 0);
-  setSampler(oneLayerProgram, "normalmap", 1);
-  setSampler(oneLayerProgram, "hatchmap0", 2);
-  setSampler(oneLayerProgram, "hatchmap1", 3);
-  const GLuint textures[4] = {renderTargets.texture(eye == 0 ? 0 : 3),
-                              renderTargets.texture(eye == 0 ? 1 : 4), textureIds[0],
-                              textureIds[1]};
+  if (shaderPrograms.ready()) shaderPrograms.use(OneLayerCompositeProgram);
+  setSampler(OneLayerCompositeProgram, "colormap", 0);
+  setSampler(OneLayerCompositeProgram, "normalmap", 1);
+  setSampler(OneLayerCompositeProgram, "hatchmap0", 2);
+  setSampler(OneLayerCompositeProgram, "hatchmap1", 3);
+  const GLuint textures[4] = {renderTargets.texture(targetsOfEye(eye).colour),
+                              renderTargets.texture(targetsOfEye(eye).normal),
+                              textureIds[HatchTexture], textureIds[PaperTexture]};
   bindUnits(textures);
   fullScreenQuad();
 }
 
 void drawLayeredStyle(int eye, const LayeredStyle& style) {
-  if (shadersAvailable) {
-    shaderPrograms.use(layeredProgram);
-    shaderPrograms.setUniform1i(layeredProgram, "colormap", 0);
-    shaderPrograms.setUniform1i(layeredProgram, "hatchmap", 1);
-    shaderPrograms.setUniform1i(layeredProgram, "sheetmap", 2);
-    shaderPrograms.setUniform1i(layeredProgram, "shadowhatch", 3);
+  if (shaderPrograms.ready()) {
+    shaderPrograms.use(LayeredCompositeProgram);
+    shaderPrograms.setUniform1i(LayeredCompositeProgram, "colormap", 0);
+    shaderPrograms.setUniform1i(LayeredCompositeProgram, "hatchmap", 1);
+    shaderPrograms.setUniform1i(LayeredCompositeProgram, "sheetmap", 2);
+    shaderPrograms.setUniform1i(LayeredCompositeProgram, "shadowhatch", 3);
     setHatchLayer(0.0f, style.hatchScale);
-    shaderPrograms.setUniform4f(layeredProgram, "pencilColor", style.pencilColor[0],
+    shaderPrograms.setUniform4f(LayeredCompositeProgram, "pencilColor", style.pencilColor[0],
                                 style.pencilColor[1], style.pencilColor[2], style.pencilColor[3]);
-    shaderPrograms.setUniform1f(layeredProgram, "edgeSize", style.edgeSize);
+    shaderPrograms.setUniform1f(LayeredCompositeProgram, "edgeSize", style.edgeSize);
   }
-  const GLuint textures[4] = {renderTargets.texture(eye == 0 ? 0 : 3), textureIds[0], textureIds[1],
-                              textureIds[2]};
+  const GLuint textures[4] = {renderTargets.texture(targetsOfEye(eye).colour),
+                              textureIds[HatchTexture], textureIds[PaperTexture],
+                              textureIds[ShadowHatchTexture]};
   bindUnits(textures);
   fullScreenQuad();
 
@@ -107,14 +106,14 @@ void drawComposite(int eye) {
   glTranslatef(0.0f, 0.0f, -1.0f);
   glDisable(GL_DEPTH_TEST);
 
-  if (compositeStyle == 1) {
+  if (compositeStyle == OneLayerStyle) {
     drawOneLayerStyle(eye);
   } else {
-    drawLayeredStyle(eye, compositeStyle == 3 ? bluePencil : greyPencil);
+    drawLayeredStyle(eye, compositeStyle == BluePencilStyle ? bluePencil : greyPencil);
   }
 
-  if (shadersAvailable) shaderPrograms.unuse();
-  if (glActiveTextureARB) glActiveTextureARB(GL_TEXTURE0_ARB);
+  if (shaderPrograms.ready()) shaderPrograms.unuse();
+  if (multitextureAvailable()) glActiveTextureARB(GL_TEXTURE0_ARB);
   glEnable(GL_DEPTH_TEST);
   glPopMatrix();
 }

@@ -4,24 +4,25 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/Config.h"
-#include "app/Shell.h"
+#include "base/Config.h"
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
+#include "contract/DemoContract.h"
 #include "gl/Extensions.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
+#include "render/DemoSlots.h"
 #include "render/DemoState.h"
 #include "world/Scene.h"
 
 namespace {
 
-constexpr int programCount = 6;
+// In slot order.
 constexpr struct {
   const char* vertex;
   const char* fragment;
-} programSources[programCount] = {
+} programSources[ProgramCount] = {
     {"Shaders/npr1.vsh", "Shaders/npr1.fsh"},
     {"Shaders/normout.vsh", "Shaders/normout.fsh"},
     {"Shaders/colout.vsh", "Shaders/colout.fsh"},
@@ -30,17 +31,20 @@ constexpr struct {
     {"Shaders/water.vsh", "Shaders/water.fsh"},
 };
 
-constexpr int targetCount = 5;
+// In slot order: the shadow target is the float one.
 constexpr struct {
   int size;
   RenderTargetKind kind;
-} targetLayout[targetCount] = {
+} targetLayout[TargetCount] = {
     {1024, RenderTargetKind::Rgba8},   {1024, RenderTargetKind::Rgba8},
     {2048, RenderTargetKind::Rgba32f}, {1024, RenderTargetKind::Rgba8},
     {1024, RenderTargetKind::Rgba8},
 };
 
-constexpr const char* textureFiles[4] = {
+static_assert(TextureCount == sizeof(textureIds) / sizeof(textureIds[0]));
+
+// In slot order.
+constexpr const char* textureFiles[TextureCount] = {
     "Textures/water_normal3.bmp",
     "Textures/hatch2.bmp",
     "Textures/hatch1.bmp",
@@ -68,17 +72,15 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
 
   initMultitextureExtensions();
 
-  shadersAvailable = shaderPrograms.initExtensions();
-  if (shadersAvailable) {
-    shaderPrograms.allocate(programCount);
-    for (int slot = 0; slot < programCount; ++slot) {
+  if (shaderPrograms.initExtensions()) {
+    shaderPrograms.allocate(ProgramCount);
+    for (int slot = 0; slot < ProgramCount; ++slot) {
       shaderPrograms.load(programSources[slot].vertex, programSources[slot].fragment, slot);
     }
   }
 
-  renderTargetsAvailable = renderTargets.init(targetCount);
-  if (renderTargetsAvailable) {
-    for (int index = 0; index < targetCount; ++index) {
+  if (renderTargets.init(TargetCount)) {
+    for (int index = 0; index < TargetCount; ++index) {
       renderTargets.create(index, targetLayout[index].size, targetLayout[index].kind);
     }
     renderTargets.unbind();
@@ -99,7 +101,9 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
 
   demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
 
-  for (int index = 0; index < 4; ++index) loadTexture(textureIds, textureFiles[index], index);
+  for (int index = 0; index < TextureCount; ++index) {
+    loadTexture(textureIds, textureFiles[index], index);
+  }
 
   characters = new CharacterManager;
   characters->initialize();
@@ -120,9 +124,9 @@ void updateFrame(std::uint32_t elapsedMs) {
   if (keyHeld(ws::VkEscape)) requestQuit(demoWindow);
   if (keyHeld(ws::VkF1)) requestScreenModeToggle(demoWindow);
 
-  if (keyHeld('1')) compositeStyle = 1;
-  if (keyHeld('2')) compositeStyle = 2;
-  if (keyHeld('3')) compositeStyle = 3;
+  if (keyHeld('1')) compositeStyle = OneLayerStyle;
+  if (keyHeld('2')) compositeStyle = GreyPencilStyle;
+  if (keyHeld('3')) compositeStyle = BluePencilStyle;
 
   if (keyHeld('9')) stereoEnabled = 1;
   if (keyHeld('0')) stereoEnabled = 0;
@@ -149,21 +153,19 @@ void shutdownDemo() {
     characters = nullptr;
   }
 
-  glDeleteTextures(4, textureIds);
+  glDeleteTextures(TextureCount, textureIds);
   for (GLuint& texture : textureIds) texture = 0;
 
   if (glDeleteBuffersARB) worldScene.deleteBuffers();
 
-  if (renderTargetsAvailable) {
+  if (renderTargets.ready()) {
     renderTargets.unbind();
     renderTargets.release();
   }
-  if (shadersAvailable) {
+  if (shaderPrograms.ready()) {
     shaderPrograms.unuse();
     shaderPrograms.release();
   }
-  renderTargetsAvailable = false;
-  shadersAvailable = false;
 
   // A new quadric is made at every initialisation; without this each
   // screen-mode toggle would leak one.

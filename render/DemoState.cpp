@@ -8,7 +8,4 @@ std::int32_t compositeStyle = 1;
 std::uint8_t stereoEnabled = 0;
 float eyeOffset = 0.0f;
 float waterMove = 0.0f;
-GLUquadric* sharedQuadric = nullptr;
 CharacterManager* characters = nullptr;
-bool shadersAvailable = false;
-bool renderTargetsAvailable = false;

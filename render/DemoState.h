@@ -1,10 +1,10 @@
 // The demo's process-wide values, shared by its lifecycle, frame passes and
-// composite, and by the characters' drawing.
+// composite.
 #pragma once
 
 #include <cstdint>
 
-#include "app/Shell.h"
+#include "contract/DemoContract.h"
 #include "gl/GlApi.h"
 
 class CharacterManager;
@@ -13,14 +13,8 @@ extern RenderWindow* demoWindow;
 extern KeyStates* demoKeys;
 extern std::int32_t viewWidth;
 extern std::int32_t viewHeight;
-extern std::int32_t compositeStyle;  // 1, 2 or 3
+extern std::int32_t compositeStyle;  // a CompositeStyle
 extern std::uint8_t stereoEnabled;
 extern float eyeOffset;  // -1 to 1
 extern float waterMove;  // 0 to 2000
-extern GLUquadric* sharedQuadric;
 extern CharacterManager* characters;
-
-// What the extension checks of initDemo found. Steps that need a missing
-// family's entry points are skipped, so none of them is called.
-extern bool shadersAvailable;
-extern bool renderTargetsAvailable;

@@ -2,15 +2,16 @@
 
 #include <cmath>
 
-#include "app/Log.h"
-#include "app/Window.h"
+#include "base/Log.h"
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
 #include "gl/Extensions.h"
+#include "gl/Projection.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
 #include "render/Composite.h"
+#include "render/DemoSlots.h"
 #include "render/DemoState.h"
 #include "world/Scene.h"
 
@@ -19,20 +20,13 @@ GLfloat lightProjection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 namespace {
 
-constexpr int colourProgram = 2;
-constexpr int normalProgram = 1;
-constexpr int depthProgram = 4;
-constexpr int waterProgram = 5;
-
-constexpr int shadowTarget = 2;
 constexpr float waterHalfSize = 30.0f;
 
 enum class EyeView { Single, Left, Right };
 
-struct EyeTargets {
+struct EyePass {
   EyeView view;
-  int colourTarget;
-  int normalTarget;
+  EyeTargets targets;
 };
 
 void applyEyeView(EyeView view) {
@@ -57,17 +51,17 @@ void viewportOfTarget(int index) {
 }
 
 void useProgram(int slot) {
-  if (shadersAvailable) shaderPrograms.use(slot);
+  if (shaderPrograms.ready()) shaderPrograms.use(slot);
 }
 
 void setLightUniform(int slot) {
-  if (!shadersAvailable) return;
+  if (!shaderPrograms.ready()) return;
   shaderPrograms.setUniform4f(slot, "lightPos", lightPosition[0], lightPosition[1],
                               lightPosition[2], lightPosition[3]);
 }
 
 void setCameraUniform(int slot) {
-  if (!shadersAvailable) return;
+  if (!shaderPrograms.ready()) return;
   shaderPrograms.setUniform4f(slot, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z,
                               1.0f);
 }
@@ -75,43 +69,44 @@ void setCameraUniform(int slot) {
 // The scene's drawing selects texture units and binds buffers through the
 // multitexture table; without those entry points it is left out.
 void drawScene() {
-  if (!glActiveTextureARB) return;
+  if (!multitextureAvailable()) return;
   if (worldScene.meshCount > 0 && (!glBindBufferARB || !glClientActiveTextureARB)) return;
   worldScene.draw();
 }
 
-// The characters' drawing works on texture unit 1 itself.
+// The characters' drawing works on texture unit 1 itself, and draws nothing
+// without unit selection.
 void drawCharacters() {
-  if (characters && glActiveTextureARB) characters->draw();
+  if (characters) characters->draw();
 }
 
 void shadowPass() {
   glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
   setLightProjection();
-  viewportOfTarget(shadowTarget);
-  renderTargets.bind(shadowTarget);
+  viewportOfTarget(ShadowTarget);
+  renderTargets.bind(ShadowTarget);
   clearTarget();
   glLoadIdentity();
   gluLookAt(lightPosition[0], lightPosition[1], lightPosition[2], 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
   glGetFloatv(GL_MODELVIEW_MATRIX, lightModelview);
   glGetFloatv(GL_PROJECTION_MATRIX, lightProjection);
-  useProgram(depthProgram);
-  setLightUniform(depthProgram);
+  useProgram(DepthProgram);
+  setLightUniform(DepthProgram);
   drawScene();
   drawWaterQuad(waterHalfSize);
   drawCharacters();
 }
 
-void colourPass(const EyeTargets& eye) {
+void colourPass(const EyePass& eye) {
   setPerspectiveView(viewWidth, viewHeight);
-  viewportOfTarget(eye.colourTarget);
-  renderTargets.bind(eye.colourTarget);
+  viewportOfTarget(eye.targets.colour);
+  renderTargets.bind(eye.targets.colour);
   clearTarget();
   glLoadIdentity();
   applyEyeView(eye.view);
 
-  if (glActiveTextureARB) glActiveTextureARB(GL_TEXTURE0_ARB);
-  glBindTexture(GL_TEXTURE_2D, renderTargets.texture(shadowTarget));
+  if (multitextureAvailable()) glActiveTextureARB(GL_TEXTURE0_ARB);
+  glBindTexture(GL_TEXTURE_2D, renderTargets.texture(ShadowTarget));
   // Texture matrix 0 takes world points into the shadow image's [0, 1] range.
   glMatrixMode(GL_TEXTURE);
   glLoadIdentity();
@@ -121,15 +116,15 @@ void colourPass(const EyeTargets& eye) {
   glMultMatrixf(lightModelview);
   glMatrixMode(GL_MODELVIEW);
 
-  useProgram(colourProgram);
-  if (shadersAvailable) shaderPrograms.setUniform1i(colourProgram, "shadowMap", 0);
-  setLightUniform(colourProgram);
+  useProgram(ColourProgram);
+  if (shaderPrograms.ready()) shaderPrograms.setUniform1i(ColourProgram, "shadowMap", 0);
+  setLightUniform(ColourProgram);
   drawScene();
   drawWaterQuad(waterHalfSize);
 
   // Without unit selection the reset below would hit texture matrix 0, the
   // shadow matrix, so the characters' step goes as a whole.
-  if (glActiveTextureARB) {
+  if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
     drawCharacters();
     glMatrixMode(GL_TEXTURE);
@@ -138,31 +133,31 @@ void colourPass(const EyeTargets& eye) {
   }
 }
 
-void normalPass(const EyeTargets& eye) {
-  viewportOfTarget(eye.normalTarget);
-  renderTargets.bind(eye.normalTarget);
+void normalPass(const EyePass& eye) {
+  viewportOfTarget(eye.targets.normal);
+  renderTargets.bind(eye.targets.normal);
   clearTarget();
   glLoadIdentity();
   applyEyeView(eye.view);
 
-  useProgram(normalProgram);
-  setLightUniform(normalProgram);
-  setCameraUniform(normalProgram);
-  if (glActiveTextureARB) {
+  useProgram(NormalProgram);
+  setLightUniform(NormalProgram);
+  setCameraUniform(NormalProgram);
+  if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
     drawCharacters();
     glActiveTextureARB(GL_TEXTURE0_ARB);
   }
   drawScene();
 
-  useProgram(waterProgram);
-  if (shadersAvailable) {
-    shaderPrograms.setUniform1i(waterProgram, "normalMap", 0);
-    setLightUniform(waterProgram);
-    setCameraUniform(waterProgram);
-    shaderPrograms.setUniform1f(waterProgram, "waterMove", waterMove);
+  useProgram(WaterProgram);
+  if (shaderPrograms.ready()) {
+    shaderPrograms.setUniform1i(WaterProgram, "normalMap", 0);
+    setLightUniform(WaterProgram);
+    setCameraUniform(WaterProgram);
+    shaderPrograms.setUniform1f(WaterProgram, "waterMove", waterMove);
   }
-  glBindTexture(GL_TEXTURE_2D, textureIds[3]);
+  glBindTexture(GL_TEXTURE_2D, textureIds[WaterTexture]);
   drawWaterQuad(waterHalfSize);
 }
 
@@ -247,22 +242,22 @@ void drawFrame() {
   glPushAttrib(GL_VIEWPORT_BIT);
   // Without framebuffers the passes would only draw into the window, which
   // the composite clears again.
-  if (renderTargetsAvailable) {
+  if (renderTargets.ready()) {
     shadowPass();
     glClearColor(0.0f, 1.0f, 1.0f, 1.0f);
-    const EyeTargets first{stereoEnabled ? EyeView::Left : EyeView::Single, 0, 1};
+    const EyePass first{stereoEnabled ? EyeView::Left : EyeView::Single, targetsOfEye(0)};
     colourPass(first);
     normalPass(first);
     if (stereoEnabled) {
-      const EyeTargets second{EyeView::Right, 3, 4};
+      const EyePass second{EyeView::Right, targetsOfEye(1)};
       colourPass(second);
       normalPass(second);
     }
   } else {
     glClearColor(0.0f, 1.0f, 1.0f, 1.0f);
   }
-  if (shadersAvailable) shaderPrograms.unuse();
-  if (renderTargetsAvailable) renderTargets.unbind();
+  if (shaderPrograms.ready()) shaderPrograms.unuse();
+  if (renderTargets.ready()) renderTargets.unbind();
   glPopAttrib();
 
   compositeIntoWindow();

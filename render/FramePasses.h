@@ -2,7 +2,7 @@
 // off-screen targets, then the pencil composite into the window.
 #pragma once
 
-#include "app/Shell.h"
+#include "contract/DemoContract.h"
 #include "gl/GlApi.h"
 
 // The light's view and projection, captured by every frame's shadow pass.

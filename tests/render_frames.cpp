@@ -14,9 +14,9 @@
 #include <sstream>
 #include <string>
 
-#include "app/Config.h"
-#include "app/Shell.h"
+#include "base/Config.h"
 #include "camera/Camera.h"
+#include "contract/DemoContract.h"
 #include "render/DemoState.h"
 #include "tests/render/Pictures.h"
 #include "tests/support/HeadlessGl.h"

@@ -7,16 +7,21 @@
 // about 0.3 units tall) by forward kinematics, with two-bone inverse
 // kinematics putting the feet where the gait wants them, and written as
 // every bone's whole transform relative to the character in the file's
-// z-up units. A stance foot moves backwards at exactly the walking speed, so
+// z-up units. Its trigonometry and number text are the generators' own
+// (tools/common/Deterministic.h), so the file is the same on every machine.
+// A stance foot moves backwards at exactly the walking speed, so
 // it stays put on the ground while the character walks at its clip's speed.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "tools/common/Deterministic.h"
+
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
+using gen::kPi;
+constexpr double pi = kPi;
 constexpr double fileUnitsPerSceneUnit = 200.0;  // the loader scales by 0.005
 
 struct Vec {
@@ -44,18 +49,18 @@ Vec operator*(const Rot& a, Vec v) {
 }
 Rot rotX(double a) {
   Rot r;
-  r.m[1][1] = std::cos(a);
-  r.m[1][2] = -std::sin(a);
-  r.m[2][1] = std::sin(a);
-  r.m[2][2] = std::cos(a);
+  r.m[1][1] = gen::cosine(a);
+  r.m[1][2] = -gen::sine(a);
+  r.m[2][1] = gen::sine(a);
+  r.m[2][2] = gen::cosine(a);
   return r;
 }
 Rot rotZ(double a) {
   Rot r;
-  r.m[0][0] = std::cos(a);
-  r.m[0][1] = -std::sin(a);
-  r.m[1][0] = std::sin(a);
-  r.m[1][1] = std::cos(a);
+  r.m[0][0] = gen::cosine(a);
+  r.m[0][1] = -gen::sine(a);
+  r.m[1][0] = gen::sine(a);
+  r.m[1][1] = gen::cosine(a);
   return r;
 }
 // A limb swung `forward` radians from hanging straight down (towards +z) and
@@ -180,11 +185,11 @@ void solveLeg(Vec hip, Vec ankle, double& thigh, double& shin) {
     ++clampedReaches;
     reach = 0.999 * (l1 + l2);
   }
-  const double towardsAnkle = std::atan2(dz, -dy);
-  const double atHip = std::acos((l1 * l1 + reach * reach - l2 * l2) / (2 * l1 * reach));
+  const double towardsAnkle = gen::datan2(dz, -dy);
+  const double atHip = gen::dacos((l1 * l1 + reach * reach - l2 * l2) / (2 * l1 * reach));
   thigh = towardsAnkle + atHip;
-  const Vec knee{hip.x, hip.y - l1 * std::cos(thigh), hip.z + l1 * std::sin(thigh)};
-  shin = std::atan2(ankle.z - knee.z, -(ankle.y - knee.y));
+  const Vec knee{hip.x, hip.y - l1 * gen::cosine(thigh), hip.z + l1 * gen::sine(thigh)};
+  shin = gen::datan2(ankle.z - knee.z, -(ankle.y - knee.y));
 }
 
 struct FootPlace {
@@ -204,9 +209,9 @@ FootPlace footAt(const Gait& g, double u, double side) {
     f.pitch = 0;
   } else {
     const double s = (u - g.stance) / (1 - g.stance);
-    f.ankle.y = ankleHeight + g.lift * std::sin(pi * s);
-    f.ankle.z = -strideOnGround / 2 + strideOnGround * (1 - std::cos(pi * s)) / 2;
-    f.pitch = g.toe * std::sin(2 * pi * s) * (1 - 0.5 * s);
+    f.ankle.y = ankleHeight + g.lift * gen::sine(pi * s);
+    f.ankle.z = -strideOnGround / 2 + strideOnGround * (1 - gen::cosine(pi * s)) / 2;
+    f.pitch = g.toe * gen::sine(2 * pi * s) * (1 - 0.5 * s);
   }
   return f;
 }
@@ -227,7 +232,7 @@ void addLeg(std::vector<Key>& keys, const Gait& g, double u, double side, Vec hi
 void addArm(std::vector<Key>& keys, const Gait& g, double u, double side, Vec shoulder,
             int firstBone) {
   // Against the leg of the same side: that foot is furthest forward at u = 0.
-  const double swing = std::cos(2 * pi * u);
+  const double swing = gen::cosine(2 * pi * u);
   const double upper = g.armForward - g.armSwing * swing;
   const double lower = upper + g.elbow - g.elbowSwing * swing;
   const double out = side * g.armOut;
@@ -244,7 +249,7 @@ void addArm(std::vector<Key>& keys, const Gait& g, double u, double side, Vec sh
 // half a cycle on).
 std::vector<Key> pose(const Gait& g, double u) {
   std::vector<Key> keys(boneCount);
-  const double hipY = g.hipHeight + g.bob * std::cos(4 * pi * (u - g.stance / 2));
+  const double hipY = g.hipHeight + g.bob * gen::cosine(4 * pi * (u - g.stance / 2));
   const Vec centre{0, hipY + hipDrop, 0};
 
   const Rot pelvisRot = rotX(0.3 * g.lean);
@@ -270,14 +275,14 @@ std::vector<Key> pose(const Gait& g, double u) {
 }
 
 void writeNumber(std::FILE* out, double value, int decimals) {
-  if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0;  // no "-0.0000"
-  std::fprintf(out, "%.*f", decimals, value);
+  std::fputs(gen::fixed(value, decimals, true).c_str(), out);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::FILE* out = argc > 1 ? std::fopen(argv[1], "w") : stdout;
+  // Binary: the same bytes, "\n" line ends included, on every platform.
+  std::FILE* out = argc > 1 ? std::fopen(argv[1], "wb") : stdout;
   if (!out) {
     std::fprintf(stderr, "gen_model: cannot write %s\n", argv[1]);
     return 1;
@@ -291,7 +296,9 @@ int main(int argc, char** argv) {
     const int first = static_cast<int>(frames.size());
     for (int step = 0; step <= g.steps; ++step)
       frames.push_back(pose(g, static_cast<double>(step % g.steps) / g.steps));
-    std::fprintf(out, "%d %d %.8f\n", first, first + g.steps, g.steps / g.cycleMs);
+    std::fprintf(out, "%d %d ", first, first + g.steps);
+    writeNumber(out, g.steps / g.cycleMs, 8);
+    std::fputc('\n', out);
   }
 
   std::fprintf(out, "%d\n", boneCount);

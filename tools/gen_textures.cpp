@@ -5,8 +5,9 @@
 //   water_normal4.bmp  water surface: normal x, y in R, G and height in B
 // Usage: gen_textures [output folder], default "data/Textures" (run from the
 // repository root). The output is byte-identical on every run and platform:
-// the generator has its own random numbers and its own sine, and uses only
-// correctly rounded arithmetic besides.
+// the generator has its own random numbers and its own sine
+// (tools/common/Deterministic.h), and uses only correctly rounded arithmetic
+// besides.
 //
 // Hatching is stored as paper brightness (255 = no graphite). A stroke pixel
 // of a lighter level is a stroke pixel of every darker level too, so a tone
@@ -22,51 +23,17 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/Deterministic.h"
+
 namespace gentex {
 
-// splitmix64: small, fast and the same everywhere.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // Uniform in [0, 1) with 53 bits.
-  double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
-  double range(double low, double high) { return low + (high - low) * uniform(); }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
+using gen::clamp01;
+using gen::cosine;
+using gen::kPi;
+using gen::Random;
+using gen::sine;
+using gen::smooth;
 
- private:
-  std::uint64_t state_;
-};
-
-constexpr double kPi = 3.14159265358979323846;
-
-// Sine by range reduction and a Taylor polynomial: libm results may differ
-// in the last bit between platforms, this one may not.
-inline double sine(double x) {
-  const double twoPi = 2.0 * kPi;
-  x -= twoPi * std::floor(x / twoPi + 0.5);  // now in [-pi, pi]
-  if (x > 0.5 * kPi) x = kPi - x;
-  if (x < -0.5 * kPi) x = -kPi - x;  // now in [-pi/2, pi/2]
-  const double x2 = x * x;
-  double term = x, sum = x;
-  for (int n = 1; n <= 11; ++n) {
-    term *= -x2 / ((2.0 * n) * (2.0 * n + 1.0));
-    sum += term;
-  }
-  return sum;
-}
-inline double cosine(double x) { return sine(x + 0.5 * kPi); }
-
-inline double clamp01(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
-inline double smooth(double edge0, double edge1, double x) {
-  const double t = clamp01((x - edge0) / (edge1 - edge0));
-  return t * t * (3.0 - 2.0 * t);
-}
 inline int wrap(int v, int n) { return ((v % n) + n) % n; }
 
 // One channel, square, values 0..1, addressed with wrap-around.

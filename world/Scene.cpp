@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "gl/Extensions.h"
 
 Scene worldScene;
@@ -500,7 +500,7 @@ bool Scene::load(const char* path) {
 
 void Scene::draw() {
   for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].draw();
-  if (glActiveTextureARB) {
+  if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
     glDisable(GL_TEXTURE_2D);
     glActiveTextureARB(GL_TEXTURE3_ARB);

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Config.h"
 #include "app/Shell.h"
 #include "app/Window.h"
+#include "base/Config.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "tests/support/TestDir.h"
 

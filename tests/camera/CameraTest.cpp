@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Config.h"
+#include "base/Config.h"
 #include "camera/Camera.h"
 #include "gl/GlApi.h"
 #include "platform/fake/FakeWindowSystem.h"

@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "characters/CharacterModel.h"
 #include "gl/Extensions.h"
-#include "render/DemoState.h"
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 

@@ -6,7 +6,7 @@
 #include <regex>
 #include <sstream>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "characters/CharacterModel.h"
 #include "tests/characters/CharacterFixtures.h"
 

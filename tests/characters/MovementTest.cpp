@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "characters/CharacterManager.h"
 #include "tests/characters/CharacterFixtures.h"
 

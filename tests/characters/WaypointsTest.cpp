@@ -3,7 +3,7 @@
 #include <climits>
 #include <regex>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "characters/Waypoints.h"
 #include "tests/characters/CharacterFixtures.h"
 

@@ -1,8 +1,10 @@
 # The close box (a window manager's close request) and Alt+F4 end the program.
-source "$(dirname "$0")/lib.bash"
-start_xvfb
+source "$(dirname "$0")/../../scripts/drive.bash"
+x11_close=${2:-}
+use_copy_of "$(dirname "$1")"
+start_xvfb 1280x1024
 for how in closebox altf4; do
-  start_demo
+  start_program "$1"
   box=$(wait_window "Start FullScreen?")
   answer_box "$box" Escape
   win=$(wait_window "$title")

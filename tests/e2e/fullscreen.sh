@@ -1,8 +1,9 @@
 # Answering Yes with the screen's own size switches to full screen.
-source "$(dirname "$0")/lib.bash"
-start_xvfb
-printf '1280 1024\n' > "$work/config.cfg"
-start_demo
+source "$(dirname "$0")/../../scripts/drive.bash"
+use_copy_of "$(dirname "$1")"
+start_xvfb 1280x1024
+printf '1280 1024\n' > "$program_dir/config.cfg"
+start_program "$1"
 box=$(wait_window "Start FullScreen?")
 answer_box "$box" Return
 win=$(wait_window "$title")

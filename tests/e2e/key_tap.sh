@@ -1,9 +1,10 @@
 # At the default size, where a frame takes longer than a tap on a software
 # renderer, a 0.05 s Escape tap still ends the program.
-source "$(dirname "$0")/lib.bash"
-start_xvfb
-printf '1024 768\n' > "$work/config.cfg"
-start_demo
+source "$(dirname "$0")/../../scripts/drive.bash"
+use_copy_of "$(dirname "$1")"
+start_xvfb 1280x1024
+printf '1024 768\n' > "$program_dir/config.cfg"
+start_program "$1"
 box=$(wait_window "Start FullScreen?")
 answer_box "$box" Escape
 win=$(wait_window "$title")

@@ -1,15 +1,16 @@
 # F1 rebuilds the window in the other mode. This screen offers only its own
 # size, so the full-screen request is refused: the box appears and the new
 # window is windowed. The log carries on rather than starting afresh.
-source "$(dirname "$0")/lib.bash"
-start_xvfb
-printf '640 480\n' > "$work/config.cfg"
-start_demo
+source "$(dirname "$0")/../../scripts/drive.bash"
+use_copy_of "$(dirname "$1")"
+start_xvfb 1280x1024
+printf '640 480\n' > "$program_dir/config.cfg"
+start_program "$1"
 box=$(wait_window "Start FullScreen?")
 answer_box "$box" Escape
 first=$(wait_window "$title")
 sleep 1
-log_before=$(cat "$work/Log.txt" 2>/dev/null || true)
+log_before=$(cat "$program_dir/Log.txt" 2>/dev/null || true)
 press "$first" F1
 refused=$(wait_window "Error")
 answer_box "$refused" Return
@@ -24,7 +25,7 @@ done
 size=$(client_size "$second")
 [ "$size" = "640x480" ] || fail "new window's outer size should be the configured size, got $size"
 if [ -n "$log_before" ]; then
-  log_after=$(cat "$work/Log.txt")
+  log_after=$(cat "$program_dir/Log.txt")
   case "$log_after" in
     "$log_before"*) ;;
     *) fail "Log.txt was restarted by the toggle" ;;

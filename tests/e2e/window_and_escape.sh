@@ -1,8 +1,9 @@
 # Answering No opens a window of the configured client size; Escape ends it.
-source "$(dirname "$0")/lib.bash"
-start_xvfb
-printf '800 600\n' > "$work/config.cfg"
-start_demo
+source "$(dirname "$0")/../../scripts/drive.bash"
+use_copy_of "$(dirname "$1")"
+start_xvfb 1280x1024
+printf '800 600\n' > "$program_dir/config.cfg"
+start_program "$1"
 box=$(wait_window "Start FullScreen?")
 answer_box "$box" Escape
 win=$(wait_window "$title")

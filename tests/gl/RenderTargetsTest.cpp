@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "gl/Extensions.h"
 #include "gl/RenderTargets.h"
 #include "tests/support/HeadlessGl.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Config.h"
-#include "app/Shell.h"
+#include "base/Config.h"
+#include "contract/DemoContract.h"
 #include "gl/Extensions.h"
 #include "gl/GlApi.h"
 #include "gl/RenderTargets.h"

@@ -9,8 +9,9 @@
 #include <set>
 #include <string>
 
-#include "app/Window.h"
 #include "camera/Camera.h"
+#include "characters/CharacterModel.h"
+#include "gl/Projection.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
 #include "render/Composite.h"

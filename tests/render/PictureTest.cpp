@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Window.h"
 #include "camera/Camera.h"
+#include "gl/Projection.h"
 #include "render/FramePasses.h"
 #include "tests/render/DemoHarness.h"
 #include "world/Scene.h"

@@ -22,11 +22,6 @@
 
 namespace {
 
-std::vector<unsigned char> committed(const std::string& name) {
-  std::ifstream in(std::string(NPR_DATA_DIR) + "/Textures/" + name, std::ios::binary);
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
 // One channel of a generated texture, values 0..1, wrapping.
 struct Channel {
   int size = 0;
@@ -76,7 +71,8 @@ const gentex::NamedFile& generatedFile(const std::string& name) {
   return none;
 }
 
-TEST(TextureData, GeneratorReproducesTheCommittedFilesAndTheReaderAcceptsThem) {
+// The byte comparison with the committed files is GeneratedData's.
+TEST(TextureData, TheReaderReadsTheGeneratedFilesAsWritten) {
   FakeWindowSystem system;
   system.install();
   const char* demoOrder[] = {"water_normal3.bmp", "hatch2.bmp", "hatch1.bmp", "water_normal4.bmp"};
@@ -84,8 +80,6 @@ TEST(TextureData, GeneratorReproducesTheCommittedFilesAndTheReaderAcceptsThem) {
   for (size_t i = 0; i < 4; ++i) {
     const gentex::NamedFile& file = generated()[i];
     EXPECT_EQ(file.name, demoOrder[i]);
-    EXPECT_TRUE(committed(file.name) == file.bytes)
-        << file.name << ": run gen_textures from the repository root and commit its output";
     // Square powers of two, read back by the program as the same R, G, B.
     const std::string path = std::string(NPR_DATA_DIR) + "/Textures/" + file.name;
     RgbImage* image = loadDibImage(path.c_str());

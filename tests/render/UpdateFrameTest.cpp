@@ -4,11 +4,12 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/Config.h"
 #include "app/Shell.h"
+#include "base/Config.h"
 #include "camera/Camera.h"
-#include "render/DemoState.h"
+#include "contract/DemoContract.h"
 #include "platform/fake/FakeWindowSystem.h"
+#include "render/DemoState.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "tests/support/TestDir.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// The shipped scene and waypoint network: the generator must reproduce the
-// committed files, and the files, read by the program's own loaders, must
+// The shipped data: every generator must reproduce its committed files, and
+// the scene and waypoint network, read by the program's own loaders, must
 // hold together as a world the demo can draw and the characters can walk.
 #include <gtest/gtest.h>
 
@@ -134,25 +134,43 @@ const WaypointNetwork& shippedWaypoints() {
 
 Vec at(const Waypoint& w) { return {w.position.x, w.position.y, w.position.z}; }
 
-TEST(GeneratedWorld, GeneratorReproducesTheCommittedFiles) {
+// Every generator, run as a program, writes exactly the committed files.
+TEST(GeneratedData, EveryGeneratorReproducesItsCommittedFiles) {
   namespace fs = std::filesystem;
-  fs::path generator = NPR_BINARY_DIR "/tools/gen_world";
-  if (!fs::exists(generator) && fs::exists(generator.string() + ".exe"))
-    generator = generator.string() + ".exe";
-  ASSERT_TRUE(fs::exists(generator)) << "build the gen_world target first: " << generator;
+  const struct {
+    const char* tool;
+    const char* output;  // the argument: a folder, or the one file written
+    std::vector<const char*> files;
+  } generators[] = {
+      {"gen_world", "scene", {"scene/nprscene.scn", "scene/waypoints.txt"}},
+      {"gen_model", "Models/capsuleman.txt", {"Models/capsuleman.txt"}},
+      {"gen_textures",
+       "Textures",
+       {"Textures/water_normal3.bmp", "Textures/hatch2.bmp", "Textures/hatch1.bmp",
+        "Textures/water_normal4.bmp"}},
+  };
   TestDir dir;
-  const fs::path out = dir.path() / "scene";
-  std::string command = "\"" + generator.string() + "\" \"" + out.string() + "\" > \"" +
-                        (dir.path() / "gen.log").string() + "\" 2>&1";
+  fs::create_directories(dir.path() / "Models");
+  fs::create_directories(dir.path() / "Textures");
+  for (const auto& g : generators) {
+    SCOPED_TRACE(g.tool);
+    fs::path generator = fs::path(NPR_BINARY_DIR) / "tools" / g.tool;
+    if (!fs::exists(generator) && fs::exists(generator.string() + ".exe"))
+      generator = generator.string() + ".exe";
+    ASSERT_TRUE(fs::exists(generator)) << "build the generators first: " << generator;
+    const fs::path log = dir.path() / (std::string(g.tool) + ".log");
+    std::string command = "\"" + generator.string() + "\" \"" + (dir.path() / g.output).string() +
+                          "\" > \"" + log.string() + "\" 2>&1";
 #ifdef _WIN32
-  command = "\"" + command + "\"";  // cmd.exe strips one pair of outer quotes
+    command = "\"" + command + "\"";  // cmd.exe strips one pair of outer quotes
 #endif
-  ASSERT_EQ(std::system(command.c_str()), 0) << readFile(dir.path() / "gen.log");
-  for (const char* name : {"nprscene.scn", "waypoints.txt"}) {
-    const std::string made = readFile(out / name);
-    ASSERT_FALSE(made.empty()) << name;
-    EXPECT_TRUE(made == readFile(fs::path(NPR_DATA_DIR) / "scene" / name))
-        << name << ": regenerate with gen_world and commit the result";
+    ASSERT_EQ(std::system(command.c_str()), 0) << readFile(log);
+    for (const char* name : g.files) {
+      const std::string made = readFile(dir.path() / name);
+      ASSERT_FALSE(made.empty()) << name;
+      EXPECT_TRUE(made == readFile(fs::path(NPR_DATA_DIR) / name))
+          << name << ": regenerate with " << g.tool << " and commit the result";
+    }
   }
 }
 

@@ -1,4 +1,4 @@
-#include "characters/Math.h"
+#include "base/Math.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "characters/Math.h"
+#include "base/Math.h"
 #include "gl/GlApi.h"
 #include "tests/support/HeadlessGl.h"
 

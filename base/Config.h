@@ -1,4 +1,6 @@
-// The window size from "config.cfg": two integers, width then height.
+// The window size from "config.cfg": two integers, width then height. Read
+// once per run; the shell's window record, the demo's view size and the
+// camera's mouse area each take their copy from here when they are made.
 #pragma once
 
 class Config {

@@ -3,8 +3,8 @@
 #include <climits>
 #include <filesystem>
 
-#include "app/Config.h"
-#include "app/Log.h"
+#include "base/Config.h"
+#include "base/Log.h"
 #include "tests/support/TestDir.h"
 
 namespace {
