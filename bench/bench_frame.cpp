@@ -79,7 +79,8 @@ bool setUp() {
       {"floor_colour.fsh",
        "#version 110\nuniform sampler2D shadowMap;\nvoid main() { gl_FragColor = "
        "texture2D(shadowMap, gl_TexCoord[0].xy) * gl_Color; }\n"},
-      {"floor_normal.fsh", "#version 110\nvoid main() { gl_FragColor = vec4(0.5, 0.5, 1.0, 1.0); }\n"},
+      {"floor_normal.fsh",
+       "#version 110\nvoid main() { gl_FragColor = vec4(0.5, 0.5, 1.0, 1.0); }\n"},
       {"floor_comp.vsh",
        "#version 110\nvoid main() { gl_Position = ftransform(); gl_TexCoord[0] = "
        "gl_MultiTexCoord0; }\n"},
@@ -324,8 +325,7 @@ void normalGeometry() {
   demoCamera.applyView();
   shaderPrograms.use(1);
   shaderPrograms.setUniform4f(1, "lightPos", -90, 140, -90, 1);
-  shaderPrograms.setUniform4f(1, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z,
-                              1);
+  shaderPrograms.setUniform4f(1, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z, 1);
   glActiveTextureARB(GL_TEXTURE1_ARB);
   characters->draw();
   glActiveTextureARB(GL_TEXTURE0_ARB);
@@ -333,8 +333,7 @@ void normalGeometry() {
   shaderPrograms.use(5);
   shaderPrograms.setUniform1i(5, "normalMap", 0);
   shaderPrograms.setUniform4f(5, "lightPos", -90, 140, -90, 1);
-  shaderPrograms.setUniform4f(5, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z,
-                              1);
+  shaderPrograms.setUniform4f(5, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z, 1);
   shaderPrograms.setUniform1f(5, "waterMove", waterMove);
   glBindTexture(GL_TEXTURE_2D, textureIds[3]);
   drawWaterQuad(30);
