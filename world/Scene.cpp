@@ -1,13 +1,16 @@
 #include "world/Scene.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <new>
 #include <memory>
 #include <utility>
@@ -451,23 +454,36 @@ void SceneMesh::groupIntoPieces() {
     for (int k = 0; k < 3; ++k) grouped[3 * to + k] = indexArray[3 * t + k];
   }
   // Vertices renumbered in the order the grouped triangles first use them,
-  // so each draw reads its vertices from one compact stretch of the buffers.
+  // so each draw reads its vertices from one compact stretch of the buffers;
+  // corners that agree in every attribute become one vertex, shaded once.
   const auto vertices = static_cast<std::size_t>(unifiedVertexCount);
+  float* const arrays[4] = {positionArray, texCoordArray, normalArray, colourArray};
+  using Attributes = std::array<std::uint32_t, 12>;
+  auto attributesOf = [&arrays](std::uint32_t vertex) {
+    Attributes bits;
+    for (int a = 0; a < 4; ++a)
+      std::memcpy(&bits[3 * a], arrays[a] + 3 * static_cast<std::size_t>(vertex), 12);
+    return bits;
+  };
+  std::map<Attributes, std::uint32_t> shared;
   std::vector<std::uint32_t> renumbered(vertices, std::numeric_limits<std::uint32_t>::max());
   std::vector<std::uint32_t> order;
   order.reserve(vertices);
   for (std::uint32_t& index : grouped) {
     if (renumbered[index] == std::numeric_limits<std::uint32_t>::max()) {
-      renumbered[index] = static_cast<std::uint32_t>(order.size());
-      order.push_back(index);
+      const auto found =
+          shared.emplace(attributesOf(index), static_cast<std::uint32_t>(order.size()));
+      if (found.second) order.push_back(index);
+      renumbered[index] = found.first->second;
     }
     index = renumbered[index];
   }
-  for (float* array : {positionArray, texCoordArray, normalArray, colourArray}) {
+  for (float* array : arrays) {
     std::vector<float> copy(array, array + 3 * vertices);
     for (std::size_t to = 0; to < order.size(); ++to)
       for (int k = 0; k < 3; ++k) array[3 * to + k] = copy[3 * order[to] + k];
   }
+  unifiedVertexCount = static_cast<std::int64_t>(order.size());
   std::copy(grouped.begin(), grouped.end(), indexArray);
   for (int c = 0; c < cells * cells; ++c) {
     if (firstOfCell[c + 1] == firstOfCell[c]) continue;
