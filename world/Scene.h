@@ -1,6 +1,6 @@
 // The static world: parsed from the scene file, unified per corner into flat
 // arrays, uploaded into five vertex buffers per mesh and drawn with one
-// indexed draw each.
+// indexed draw per run of pieces in view.
 #pragma once
 
 #include <cstdint>
