@@ -4,6 +4,8 @@
 #include <new>
 
 #include "base/Log.h"
+#include "gl/Extensions.h"
+#include "gl/ViewVolume.h"
 
 namespace {
 
@@ -65,7 +67,19 @@ void CharacterManager::initialize() {
 }
 
 void CharacterManager::draw() {
-  for (std::int32_t i = 0; i < placed_; ++i) model_.draw(&characters_[i].animation);
+  // Characters wholly outside the pass's view would only cost their
+  // triangles' setup.
+  const ViewVolume view = ViewVolume::current();
+  const float reach = model_.reach();
+  drawn_ = 0;
+  for (std::int32_t i = 0; i < placed_; ++i) {
+    const Vector3& at = characters_[i].position;
+    if (view.excludesSphere(at.x, at.y, at.z, reach)) continue;
+    model_.draw(&characters_[i].animation);
+    ++drawn_;
+  }
+  // Drawing leaves unit 1 active; so does drawing none of them.
+  if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
 }
 
 void CharacterManager::update(float elapsedMs) {

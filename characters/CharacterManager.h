@@ -22,6 +22,8 @@ class CharacterManager : public DemoComponent {
 
   // The characters placed by initialize: none when a file was unusable.
   std::int32_t placedCount() const { return placed_; }
+  // How many of them the last draw did not leave out.
+  std::int32_t drawnCount() const { return drawn_; }
   Character& character(std::int32_t index) { return characters_[index]; }
   const CharacterModel& model() const { return model_; }
   const WaypointNetwork& network() const { return network_; }
@@ -33,4 +35,5 @@ class CharacterManager : public DemoComponent {
   std::unique_ptr<Character[]> characters_;
   std::int32_t characterCount_;
   std::int32_t placed_ = 0;
+  std::int32_t drawn_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "characters/CharacterModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <type_traits>
@@ -138,6 +139,7 @@ void CharacterModel::clear() {
   keys_.clear();
   clips_.clear();
   frameCount_ = 0;
+  reach_ = 0.0f;
 }
 
 bool CharacterModel::parse(std::istream& in, std::string& error) {
@@ -254,6 +256,12 @@ bool CharacterModel::parse(std::istream& in, std::string& error) {
     }
   }
 
+  // An interpolated position is no farther out than its two keys, and a
+  // capsule reaches no farther than its length from where it starts.
+  float farthestKey = 0.0f, longestBone = 0.0f;
+  for (const BoneKey& key : keys) farthestKey = std::max(farthestKey, key.position.length());
+  for (const Bone& bone : bones) longestBone = std::max(longestBone, bone.length + bone.radius);
+  reach_ = farthestKey + longestBone;
   clips_ = std::move(clips);
   bones_ = std::move(bones);
   keys_ = std::move(keys);

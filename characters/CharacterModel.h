@@ -60,6 +60,9 @@ class CharacterModel {
     return keys_[frame * bones_.size() + bone];
   }
   const AnimationClip& clip(std::int32_t index) const { return clips_[index]; }
+  // Distance from the character's position that no bone reaches past in
+  // any pose, for leaving out characters outside a pass's view.
+  float reach() const { return reach_; }
 
   // Counts beyond these are taken for a broken file.
   static constexpr std::int64_t maxClips = 1024;
@@ -73,4 +76,5 @@ class CharacterModel {
   std::vector<BoneKey> keys_;  // frame-major: frame * bone count + bone
   std::int32_t frameCount_ = 0;
   std::vector<AnimationClip> clips_;
+  float reach_ = 0.0f;
 };

@@ -1,11 +1,16 @@
 #include "world/Scene.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
+#include <map>
 #include <new>
 #include <memory>
 #include <utility>
@@ -13,6 +18,7 @@
 
 #include "base/Log.h"
 #include "gl/Extensions.h"
+#include "gl/ViewVolume.h"
 
 Scene worldScene;
 
@@ -337,6 +343,7 @@ void SceneMesh::releaseArrays() {
   delete[] std::exchange(indexArray, nullptr);
   indexCount = 0;
   unifiedVertexCount = 0;
+  pieces.clear();
   arraysBuilt_ = false;
 }
 
@@ -394,6 +401,98 @@ void SceneMesh::buildArrays() {
       *index++ = next++;
     }
   }
+  groupIntoPieces();
+}
+
+void SceneMesh::groupIntoPieces() {
+  const std::int64_t triangles = indexCount / 3;
+  auto corner = [this](std::int64_t triangle, int k) {
+    return positionArray + 3 * static_cast<std::size_t>(indexArray[3 * triangle + k]);
+  };
+  auto boxOf = [&](ScenePiece& piece) {
+    for (int axis = 0; axis < 3; ++axis) {
+      piece.low[axis] = std::numeric_limits<float>::max();
+      piece.high[axis] = std::numeric_limits<float>::lowest();
+    }
+    for (std::int64_t t = piece.firstIndex / 3; t < (piece.firstIndex + piece.indexCount) / 3; ++t)
+      for (int k = 0; k < 3; ++k)
+        for (int axis = 0; axis < 3; ++axis) {
+          piece.low[axis] = std::min(piece.low[axis], corner(t, k)[axis]);
+          piece.high[axis] = std::max(piece.high[axis], corner(t, k)[axis]);
+        }
+  };
+  pieces.clear();
+  if (triangles == 0) return;
+  ScenePiece whole;
+  whole.indexCount = 3 * triangles;
+  boxOf(whole);
+  if (triangles < facesPerPieceAtLeast) {
+    pieces.push_back(whole);
+    return;
+  }
+  // A grid over the ground plane; each triangle goes to the cell of its
+  // first corner, keeping the file's order within the cell.
+  constexpr int cells = 4;
+  auto cellOf = [&](std::int64_t t) {
+    int cell[2];
+    const int axes[2] = {0, 2};
+    for (int i = 0; i < 2; ++i) {
+      const int axis = axes[i];
+      const float extent = whole.high[axis] - whole.low[axis];
+      const float at = extent > 0.0f ? (corner(t, 0)[axis] - whole.low[axis]) / extent : 0.0f;
+      cell[i] = std::min(cells - 1, std::max(0, static_cast<int>(at * cells)));
+    }
+    return cell[1] * cells + cell[0];
+  };
+  std::vector<std::int64_t> firstOfCell(cells * cells + 1, 0);
+  for (std::int64_t t = 0; t < triangles; ++t) ++firstOfCell[cellOf(t) + 1];
+  for (int c = 0; c < cells * cells; ++c) firstOfCell[c + 1] += firstOfCell[c];
+  std::vector<std::uint32_t> grouped(static_cast<std::size_t>(indexCount));
+  std::vector<std::int64_t> fill(firstOfCell.begin(), firstOfCell.end() - 1);
+  for (std::int64_t t = 0; t < triangles; ++t) {
+    const std::int64_t to = fill[cellOf(t)]++;
+    for (int k = 0; k < 3; ++k) grouped[3 * to + k] = indexArray[3 * t + k];
+  }
+  // Vertices renumbered in the order the grouped triangles first use them,
+  // so each draw reads its vertices from one compact stretch of the buffers;
+  // corners that agree in every attribute become one vertex, shaded once.
+  const auto vertices = static_cast<std::size_t>(unifiedVertexCount);
+  float* const arrays[4] = {positionArray, texCoordArray, normalArray, colourArray};
+  using Attributes = std::array<std::uint32_t, 12>;
+  auto attributesOf = [&arrays](std::uint32_t vertex) {
+    Attributes bits;
+    for (int a = 0; a < 4; ++a)
+      std::memcpy(&bits[3 * a], arrays[a] + 3 * static_cast<std::size_t>(vertex), 12);
+    return bits;
+  };
+  std::map<Attributes, std::uint32_t> shared;
+  std::vector<std::uint32_t> renumbered(vertices, std::numeric_limits<std::uint32_t>::max());
+  std::vector<std::uint32_t> order;
+  order.reserve(vertices);
+  for (std::uint32_t& index : grouped) {
+    if (renumbered[index] == std::numeric_limits<std::uint32_t>::max()) {
+      const auto found =
+          shared.emplace(attributesOf(index), static_cast<std::uint32_t>(order.size()));
+      if (found.second) order.push_back(index);
+      renumbered[index] = found.first->second;
+    }
+    index = renumbered[index];
+  }
+  for (float* array : arrays) {
+    std::vector<float> copy(array, array + 3 * vertices);
+    for (std::size_t to = 0; to < order.size(); ++to)
+      for (int k = 0; k < 3; ++k) array[3 * to + k] = copy[3 * order[to] + k];
+  }
+  unifiedVertexCount = static_cast<std::int64_t>(order.size());
+  std::copy(grouped.begin(), grouped.end(), indexArray);
+  for (int c = 0; c < cells * cells; ++c) {
+    if (firstOfCell[c + 1] == firstOfCell[c]) continue;
+    ScenePiece piece;
+    piece.firstIndex = 3 * firstOfCell[c];
+    piece.indexCount = 3 * (firstOfCell[c + 1] - firstOfCell[c]);
+    boxOf(piece);
+    pieces.push_back(piece);
+  }
 }
 
 void SceneMesh::upload() {
@@ -428,8 +527,25 @@ void SceneMesh::draw() {
   bindBuffer(GL_ARRAY_BUFFER_ARB, name(colourBuffer));
   glColorPointer(3, GL_FLOAT, 0, source(colourArray));
   bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, name(indexBuffer));
-  const auto count = static_cast<GLsizei>(std::min<std::int64_t>(indexCount, INT_MAX));
-  glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, source(indexArray));
+  // Neighbouring pieces in view go in one draw.
+  const ViewVolume view = ViewVolume::current();
+  auto drawRange = [&](std::int64_t first, std::int64_t end) {
+    const auto count = static_cast<GLsizei>(std::min<std::int64_t>(end - first, INT_MAX));
+    const void* at = buffered
+                         ? reinterpret_cast<const void*>(static_cast<std::uintptr_t>(4 * first))
+                         : static_cast<const void*>(indexArray + first);
+    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, at);
+  };
+  std::int64_t runFirst = 0, runEnd = 0;
+  for (const ScenePiece& piece : pieces) {
+    if (view.excludesBox(piece.low, piece.high)) continue;
+    if (piece.firstIndex != runEnd) {
+      if (runEnd > runFirst) drawRange(runFirst, runEnd);
+      runFirst = piece.firstIndex;
+    }
+    runEnd = piece.firstIndex + piece.indexCount;
+  }
+  if (runEnd > runFirst || pieces.empty()) drawRange(runFirst, runEnd);
 
   if (glClientActiveTextureARB) glClientActiveTextureARB(GL_TEXTURE0_ARB);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);

@@ -1,10 +1,11 @@
 // The static world: parsed from the scene file, unified per corner into flat
 // arrays, uploaded into five vertex buffers per mesh and drawn with one
-// indexed draw each.
+// indexed draw per run of pieces in view.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "gl/GlApi.h"
 
@@ -28,6 +29,15 @@ class SceneFace {
   IndexTriple texCoordIndices;
   std::int32_t materialIndex = 0;
   SceneVector colour;
+};
+
+// A compact run of a mesh's triangles in its index array, with the box
+// around them, so that a pass can leave out what lies outside its view.
+struct ScenePiece {
+  std::int64_t firstIndex = 0;
+  std::int64_t indexCount = 0;
+  float low[3] = {0.0f, 0.0f, 0.0f};
+  float high[3] = {0.0f, 0.0f, 0.0f};
 };
 
 class SceneMesh {
@@ -60,9 +70,14 @@ class SceneMesh {
   // Integers: float counts would corrupt meshes above 2^24 corners.
   std::int64_t indexCount = 0;
   std::int64_t unifiedVertexCount = 0;
+  // Large meshes have their triangles grouped by where they lie, one piece
+  // per group; smaller ones are one piece.
+  std::vector<ScenePiece> pieces;
+  static constexpr std::int32_t facesPerPieceAtLeast = 1024;
 
  private:
   void releaseArrays();
+  void groupIntoPieces();
   bool arraysBuilt_ = false;
 };
 

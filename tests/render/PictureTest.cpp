@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "camera/Camera.h"
+#include "characters/CharacterManager.h"
 #include "gl/Projection.h"
+#include "gl/ViewVolume.h"
 #include "render/FramePasses.h"
 #include "tests/render/DemoHarness.h"
 #include "world/Scene.h"
@@ -329,6 +331,24 @@ TEST_F(PictureTest, StereoHalvesShowTheWorldShiftedByTheEyeDistance) {
       EXPECT_LE(backwardBlocks, shiftedBlocks / 4) << "of " << textured << " blocks";
     }
   }
+}
+
+TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
+  // Standing in the town: characters and parts of the scene lie behind the
+  // camera or beside it.
+  for (int stereo = 0; stereo <= 1; ++stereo)
+    for (int style : {1, 2}) {
+      SCOPED_TRACE("style " + std::to_string(style) + ", stereo " + std::to_string(stereo));
+      eyeOffset = stereo ? 0.05f : 0.0f;
+      ViewVolume::enabled = false;
+      const Picture everything = draw(style, stereo);
+      EXPECT_EQ(characters->drawnCount(), characters->placedCount());
+      ViewVolume::enabled = true;
+      const Picture culled = draw(style, stereo);
+      EXPECT_GT(characters->drawnCount(), 0);
+      EXPECT_LT(characters->drawnCount(), characters->placedCount());
+      EXPECT_TRUE(everything.rgba == culled.rgba);
+    }
 }
 
 TEST_F(PictureTest, WaterPhaseMovesTheWaterStrokesOnly) {

@@ -190,3 +190,72 @@ TEST(SceneParse, RefusesMalformedFilesWithOneEntryNamingItemAndProblem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A flat square grid of cells x cells quads, two triangles each.
+std::string gridMesh(int cells) {
+  const int side = cells + 1;
+  std::string text = "1\n1 1 1\n1\n" + std::to_string(side * side) + " 1 " +
+                     std::to_string(2 * cells * cells) + "\n";
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x)
+      text += std::to_string(x * 100) + " 0 " + std::to_string(z * 100) + "\n0 1 0\n";
+  text += "0 0 0\n";
+  auto at = [side](int x, int z) { return std::to_string(z * side + x); };
+  for (int z = 0; z < cells; ++z)
+    for (int x = 0; x < cells; ++x) {
+      text += at(x, z) + " " + at(x + 1, z) + " " + at(x, z + 1) + "\n0 0 0\n0 1 0\n1\n";
+      text += at(x + 1, z) + " " + at(x + 1, z + 1) + " " + at(x, z + 1) + "\n0 0 0\n0 1 0\n1\n";
+    }
+  return text;
+}
+
+}  // namespace
+
+TEST(SceneParse, LargeMeshesAreGroupedIntoCompactPiecesHoldingEveryTriangleOnce) {
+  TestDir dir;
+  Scene scene;
+  ASSERT_TRUE(parseText(scene, gridMesh(24)));
+  const SceneMesh& m = scene.meshes[0];
+  ASSERT_GE(m.faceCount, SceneMesh::facesPerPieceAtLeast);
+  ASSERT_GT(m.pieces.size(), 1u);
+
+  // The pieces follow each other through the whole index array.
+  std::int64_t next = 0;
+  for (const ScenePiece& piece : m.pieces) {
+    EXPECT_EQ(piece.firstIndex, next);
+    next += piece.indexCount;
+  }
+  EXPECT_EQ(next, m.indexCount);
+
+  // Each triangle lies in its piece's box; a box is a part of the mesh's.
+  using Corners = std::vector<float>;
+  std::vector<Corners> drawn, filed;
+  for (const ScenePiece& piece : m.pieces) {
+    EXPECT_LT((piece.high[0] - piece.low[0]) * (piece.high[2] - piece.low[2]), 0.5 * 24 * 24);
+    for (std::int64_t i = piece.firstIndex; i < piece.firstIndex + piece.indexCount; i += 3) {
+      Corners corners;
+      for (int k = 0; k < 3; ++k)
+        for (int axis = 0; axis < 3; ++axis) {
+          const float v = m.positionArray[3 * m.indexArray[i + k] + axis];
+          EXPECT_GE(v, piece.low[axis]);
+          EXPECT_LE(v, piece.high[axis]);
+          corners.push_back(v);
+        }
+      drawn.push_back(corners);
+    }
+  }
+  // The same triangles as the file's faces, each once, corners in order.
+  for (std::int32_t f = 0; f < m.faceCount; ++f) {
+    Corners corners;
+    for (int k = 0; k < 3; ++k) {
+      const SceneVector& p = m.positions[m.faces[f].vertexIndices.corner[k]];
+      corners.insert(corners.end(), {p.x, p.y, p.z});
+    }
+    filed.push_back(corners);
+  }
+  std::sort(drawn.begin(), drawn.end());
+  std::sort(filed.begin(), filed.end());
+  EXPECT_EQ(drawn, filed);
+}

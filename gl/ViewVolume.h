@@ -1,0 +1,22 @@
+// The volume the current projection and modelview matrices show, for leaving
+// out geometry that could not put a single pixel into the target.
+#pragma once
+
+class ViewVolume {
+ public:
+  // The volume of the matrices in force now, in the modelview's own space.
+  static ViewVolume current();
+
+  // True when a sphere lies wholly outside; a sphere that only touches the
+  // volume counts as inside.
+  bool excludesSphere(float x, float y, float z, float radius) const;
+  // The same for an axis-aligned box given by its two opposite corners.
+  bool excludesBox(const float (&low)[3], const float (&high)[3]) const;
+
+  // Off: every caller draws everything (pictures with and without culling
+  // must be the same).
+  static bool enabled;
+
+ private:
+  float planes_[6][4] = {};  // a x + b y + c z + d >= 0 inside, (a, b, c) unit
+};
