@@ -110,3 +110,23 @@ wait_exit() {
 }
 
 title="Pencil NPR Demo - [https://example.org/pencil-npr]"
+
+# --- One thing wrong at a time (missing_files.sh) ---------------------------
+
+# Puts a fresh copy of the runnable folder in place for the next case.
+fresh_work() {
+  find "$work" -mindepth 1 -maxdepth 1 ! -name display -exec rm -rf {} +
+  cp -r "$demo_dir"/. "$work"
+  rm -f "$work/Log.txt"
+}
+
+# Waits for an entry of Log.txt that begins with $1.
+wait_log() {
+  local entry=$1
+  for _ in $(seq 300); do
+    grep -qF -- "$entry" "$work/Log.txt" 2>/dev/null && return 0
+    kill -0 "$demo_pid" 2>/dev/null || fail "program ended while waiting for \"$entry\" in Log.txt"
+    sleep 0.1
+  done
+  fail "no \"$entry\" in Log.txt"
+}
