@@ -134,7 +134,14 @@ void drawCapsule(float r, float length) {
   glMatrixMode(GL_MODELVIEW);
 }
 
+CharacterModel::~CharacterModel() { clear(); }
+
 void CharacterModel::clear() {
+  // Released with the model rather than left to the end of the context,
+  // which may outlive many models.
+  for (const Bone& bone : bones_) {
+    if (bone.list != 0) glDeleteLists(bone.list, 1);
+  }
   bones_.clear();
   keys_.clear();
   clips_.clear();

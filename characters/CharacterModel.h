@@ -41,6 +41,13 @@ void drawCapsule(float radius, float length);
 
 class CharacterModel {
  public:
+  CharacterModel() = default;
+  // Deletes the capsule lists, so the context that compiled them must still
+  // be current (the demo's shutdown destroys the model before the window).
+  ~CharacterModel();
+  CharacterModel(const CharacterModel&) = delete;
+  CharacterModel& operator=(const CharacterModel&) = delete;
+
   // Reads the model and compiles one capsule list per bone. A missing or
   // broken file leaves the model empty and writes one log entry.
   bool load(const char* path);

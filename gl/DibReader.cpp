@@ -37,6 +37,7 @@ constexpr std::uint32_t compressionRle4 = 2;
 // The largest 24-bit image (rows padded to four bytes) whose size still
 // fits the signed 32-bit size field of a bitmap.
 constexpr std::uint64_t largestImageBytes = 0x7FFFFFFF;
+constexpr std::uint64_t maxPixelsPerRunByte = 255;
 
 const char* const outOfMemory = "Out of memory.";
 const char* const unknownFormat = "Unknown DIB file format.";
@@ -331,6 +332,13 @@ RgbImage* readDib(const unsigned char* file, std::size_t fileSize, const char*& 
   const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
   if (compression == compressionNone &&
       rowBytes * static_cast<std::uint64_t>(height) > fileSize - bitsAt) {
+    return nullptr;
+  }
+  // No run paints more than 255 pixels per byte of data: a picture larger
+  // than its data could paint has a broken header, not worth its memory.
+  if (compression != compressionNone &&
+      static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) >
+          maxPixelsPerRunByte * (fileSize - bitsAt)) {
     return nullptr;
   }
 

@@ -3,6 +3,9 @@
 // per frame, and releasing the resources before the window goes away.
 #include <cstdlib>
 #include <ctime>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "base/Config.h"
 #include "camera/Camera.h"
@@ -173,4 +176,12 @@ void shutdownDemo() {
     gluDeleteQuadric(sharedQuadric);
     sharedQuadric = nullptr;
   }
+
+#if defined(__GLIBC__)
+  // glibc raises its mmap threshold each time a large block is freed, so the
+  // next rebuild's large blocks come from the heap, whose freed middle is
+  // never returned: about 15 MB of resident memory per rebuild. Give the
+  // free pages back while nothing is loaded.
+  malloc_trim(0);
+#endif
 }

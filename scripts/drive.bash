@@ -7,9 +7,10 @@
 #   start_program CMD...        starts CMD in $program_dir; sets demo_pid
 #   wait_window NAME            the id of the first window called NAME
 #   answer_box ID KEY [NAME]    presses KEY until the box goes
-#   press ID KEY                holds KEY for ${hold:-1.5} seconds
+#   press ID KEY                taps KEY (held ${hold:-0.05} seconds)
 #   hold_key_until ID KEY CMD   holds KEY until CMD succeeds
 #   wait_exit                   waits for the end; exit status in $status
+#   wait_log TEXT               waits for an entry of Log.txt holding TEXT
 #
 # wait_tenths (300) bounds every wait, in tenths of a second; program_dir is
 # where the program runs and where fail looks for its Log.txt; a function
@@ -69,8 +70,12 @@ program_ended() { ! kill -0 "$demo_pid" 2>/dev/null; }
 window_gone() { ! xwininfo -id "$1" >/dev/null 2>&1; }
 
 # Prints the id of the first top-level window whose name is exactly $1.
+# xwininfo fails when a window goes away while it lists the tree, or when awk
+# stops reading at the first match; neither is the caller's error (under
+# set -e and pipefail it would end the script).
 find_window() {
-  xwininfo -root -tree 2>/dev/null | awk -v name="\"$1\":" 'index($0, name) { print $1; exit }'
+  { xwininfo -root -tree 2>/dev/null || true; } |
+    awk -v name="\"$1\":" 'index($0, name) { print $1; exit }'
 }
 
 wait_window() {
@@ -159,4 +164,15 @@ wait_exit() {
   status=0
   wait "$demo_pid" || status=$?
   demo_pid=""
+}
+
+# Waits for an entry of Log.txt that holds $1.
+wait_log() {
+  local entry=$1
+  for _ in $(seq "$wait_tenths"); do
+    grep -qF -- "$entry" "$program_dir/Log.txt" 2>/dev/null && return 0
+    program_ended && fail "program ended while waiting for \"$entry\" in Log.txt"
+    sleep 0.1
+  done
+  fail "no \"$entry\" in Log.txt"
 }

@@ -254,6 +254,9 @@ TEST(DibReader, RefusesBrokenFilesWithOneMessage) {
       {infoHeader(INT_MAX, INT_MAX, 24) + row24, memory},
       {infoHeader(1 << 16, INT_MIN, 24) + row24, memory},
       {infoHeader(40000, 40000, 8, 1, 4) + gray4 + bytes({0, 1}), memory},
+      // Run-length data far too short for its picture (819 MB from 58 bytes).
+      {infoHeader(14596, 18704, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
+      {infoHeader(511, 1, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i));
