@@ -53,8 +53,8 @@ bool WaypointNetwork::parse(std::istream& in, std::string& error) {
     waypoint.position.set(fileScale * x, fileScale * y, -fileScale * z);
     // The own number looks nothing up, so files numbered another way still
     // load; only its range is held to what the field can keep.
-    const std::int64_t kept = std::clamp<std::int64_t>(
-        number, std::int64_t{INT32_MIN} + 1, std::int64_t{INT32_MAX} + 1);
+    const std::int64_t kept =
+        std::clamp<std::int64_t>(number, std::int64_t{INT32_MIN} + 1, std::int64_t{INT32_MAX} + 1);
     waypoint.number = static_cast<std::int32_t>(kept - 1);
     for (std::int64_t l = 0; l < linkCount; ++l) {
       std::int64_t link = 0;

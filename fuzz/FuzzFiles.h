@@ -22,7 +22,8 @@ namespace fuzz {
 inline void enterPrivateFolder() {
   namespace fs = std::filesystem;
   static fs::path folder;
-  const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path base =
+      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
   folder = base / ("npr-fuzz-" + std::to_string(::getpid()));
   fs::remove_all(folder);
   fs::create_directories(folder);
@@ -52,8 +53,8 @@ inline std::vector<std::string> logEntries() {
 }
 
 // A broken promise of the reader: reported as a crash with the input kept.
-#define FUZZ_CHECK(condition) \
-  do {                        \
+#define FUZZ_CHECK(condition)           \
+  do {                                  \
     if (!(condition)) __builtin_trap(); \
   } while (0)
 

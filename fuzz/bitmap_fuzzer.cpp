@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RgbImage* image = loadDibImage("image.bmp");
   if (image) {
     FUZZ_CHECK(image->width > 0 && image->height > 0 && boxes->boxes.empty());
-    const std::size_t bytes = static_cast<std::size_t>(image->width) *
-                              static_cast<std::size_t>(image->height) * 3;
+    const std::size_t bytes =
+        static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3;
     unsigned sum = 0;
     for (std::size_t i = 0; i < bytes; ++i) sum += image->pixels[i];
     (void)sum;

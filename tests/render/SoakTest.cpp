@@ -190,7 +190,7 @@ TEST_F(SoakTest, TenThousandFramesOfWalkingKeepTheMemoryFlat) {
   shutdownDemo();
   closeRenderWindow(&window);
   EXPECT_LT(growth, 2 * MB) << "resident memory grew " << growth / 1024
-                                        << " KB from frame 100 to 10,000";
+                            << " KB from frame 100 to 10,000";
 }
 
 }  // namespace

@@ -28,11 +28,11 @@ class HeadlessGl {
 // a machine without working EGL cannot pass the GL tests by skipping them.
 bool headlessGlRequired();
 
-#define REQUIRE_HEADLESS_GL()                                          \
-  do {                                                                 \
-    std::string reason_;                                               \
-    if (!HeadlessGl::ensure(1024, 768, &reason_)) {                    \
+#define REQUIRE_HEADLESS_GL()                                            \
+  do {                                                                   \
+    std::string reason_;                                                 \
+    if (!HeadlessGl::ensure(1024, 768, &reason_)) {                      \
       if (headlessGlRequired()) FAIL() << "no headless GL: " << reason_; \
-      GTEST_SKIP() << reason_;                                         \
-    }                                                                  \
+      GTEST_SKIP() << reason_;                                           \
+    }                                                                    \
   } while (0)
