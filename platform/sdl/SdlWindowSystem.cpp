@@ -4,6 +4,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
@@ -55,6 +57,12 @@ int virtualKeyOf(SDL_Keycode key) {
   }
 }
 
+// SDL's stand-in drivers draw where no one sees.
+bool showsWindows(const char* driver) {
+  return driver && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0 &&
+         std::strcmp(driver, "evdev") != 0;
+}
+
 struct SdlWindow {
   SDL_Window* sdl = nullptr;
   ws::WindowProc proc = nullptr;
@@ -65,7 +73,19 @@ class SdlWindowSystem : public ws::WindowSystem {
  public:
   SdlWindowSystem() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    videoReady_ = SDL_Init(SDL_INIT_VIDEO) == 0;
+    // When the display refuses a connection, SDL quietly falls back to a
+    // driver that shows nothing, and the program would run where nobody can
+    // see or answer it. A busy X server has been seen to refuse one now and
+    // then, so try again for a moment before giving up on the display.
+    const bool driverAsked = std::getenv("SDL_VIDEODRIVER") != nullptr;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      videoReady_ = SDL_Init(SDL_INIT_VIDEO) == 0;
+      if (!videoReady_ || driverAsked || showsWindows(SDL_GetCurrentVideoDriver())) break;
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+      videoReady_ = false;
+      SDL_SetError("no display that shows windows");
+      SDL_Delay(100);
+    }
     if (!videoReady_) std::fprintf(stderr, "No display: %s\n", SDL_GetError());
   }
 
