@@ -56,13 +56,8 @@ void buildNetwork(World& w, const SurfaceIndex& surfaces) {
   both(index["jettyMid"], index["jettyEnd"]);
 
   // Paths: intermediate points wherever the straight walk would leave the strip.
-  std::map<std::string, Node> byName;
-  for (const Node& n : w.nodeList) byName[n.name] = n;
   for (const PathSpec& p : paths()) {
-    std::vector<std::pair<double, double>> ctl = {{byName[p.from].x, byName[p.from].z}};
-    for (const auto& v : p.via) ctl.push_back(v);
-    ctl.push_back({byName[p.to].x, byName[p.to].z});
-    const auto pts = samplePath(ctl, 0.04);
+    const auto pts = pathPoints(w.nodeList, p, 0.04);
     int previous = index[p.from];
     size_t start = 0;
     while (start + 1 < pts.size()) {

@@ -206,6 +206,16 @@ void buildTerrain(Mesh& m) {
     }
 }
 
+std::vector<std::pair<double, double>> pathPoints(const std::vector<Node>& nodeList,
+                                                  const PathSpec& path, double spacing) {
+  std::map<std::string, Node> byName;
+  for (const Node& n : nodeList) byName[n.name] = n;
+  std::vector<std::pair<double, double>> ctl = {{byName[path.from].x, byName[path.from].z}};
+  for (const auto& v : path.via) ctl.push_back(v);
+  ctl.push_back({byName[path.to].x, byName[path.to].z});
+  return samplePath(ctl, spacing);
+}
+
 // Uniform Catmull-Rom through the control points, resampled by arc length.
 std::vector<std::pair<double, double>> samplePath(const std::vector<std::pair<double, double>>& ctl,
                                                   double spacing) {

@@ -123,13 +123,8 @@ void buildFixed(World& w) {
 
   // Paths first: trees and rocks keep off them.
   w.nodeList = nodes();
-  std::map<std::string, Node> byName;
-  for (const Node& n : w.nodeList) byName[n.name] = n;
   for (const PathSpec& p : paths()) {
-    std::vector<std::pair<double, double>> ctl = {{byName[p.from].x, byName[p.from].z}};
-    for (const auto& v : p.via) ctl.push_back(v);
-    ctl.push_back({byName[p.to].x, byName[p.to].z});
-    const auto pts = samplePath(ctl, 0.08);
+    const auto pts = pathPoints(w.nodeList, p, 0.08);
     w.ribbons.push_back(pts);
     ribbon(w.paving, pts, kPathWidth, kPathLift, kCobble);
   }

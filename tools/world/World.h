@@ -353,6 +353,11 @@ struct PathSpec {
 std::vector<std::pair<double, double>> samplePath(const std::vector<std::pair<double, double>>& ctl,
                                                   double spacing);
 
+// The path's line from its first waypoint through its control points to its
+// last, resampled every `spacing`.
+std::vector<std::pair<double, double>> pathPoints(const std::vector<Node>& nodeList,
+                                                  const PathSpec& path, double spacing);
+
 void ribbon(Mesh& m, const std::vector<std::pair<double, double>>& pts, double width, double lift,
             int material);
 
