@@ -16,6 +16,7 @@
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
 #include "render/DemoSlots.h"
+#include "render/FramePasses.h"
 #include "render/DemoState.h"
 #include "world/Scene.h"
 
@@ -161,6 +162,7 @@ void shutdownDemo() {
 
   if (glDeleteBuffersARB) worldScene.deleteBuffers();
 
+  releaseFrameCopies();
   if (renderTargets.ready()) {
     renderTargets.unbind();
     renderTargets.release();

@@ -12,6 +12,11 @@ extern GLfloat lightProjection[16];
 // The fixed light, as the shaders receive it in `lightPos`.
 constexpr GLfloat lightPosition[4] = {-90.0f, 140.0f, -90.0f, 1.0f};
 
+// The frame's shadow pass alone, into the shadow target (left bound).
+void drawShadowPass();
+// Deletes what the frames keep of earlier frames; the context must be current.
+void releaseFrameCopies();
+
 // The wavy water plane, half size s on each side of the origin.
 void drawWaterQuad(float halfSize);
 // Orthographic light projection, modelview identity.

@@ -567,6 +567,7 @@ void SceneMesh::deleteBuffers() {
 Scene::~Scene() { clear(); }
 
 void Scene::clear() {
+  ++generation;
   delete[] std::exchange(meshes, nullptr);
   meshCount = 0;
   delete[] std::exchange(colours, nullptr);
@@ -611,6 +612,7 @@ bool Scene::parse(const char* path) {
 bool Scene::load(const char* path) {
   if (!parse(path)) return false;
   for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].upload();
+  ++generation;
   return true;
 }
 

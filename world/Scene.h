@@ -100,6 +100,9 @@ class Scene {
   SceneVector* colours = nullptr;
   std::int32_t meshCount = 0;
   SceneMesh* meshes = nullptr;
+  // Changes with every load and clear: what was drawn of an older scene is
+  // stale.
+  std::uint64_t generation = 0;
 };
 
 extern Scene worldScene;

@@ -9,6 +9,7 @@
 #include "base/Log.h"
 #include "gl/Extensions.h"
 #include "gl/RenderTargets.h"
+#include "gl/TargetSnapshot.h"
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 
@@ -159,6 +160,50 @@ TEST_F(RenderTargets, BindSelectsTheTargetAndLeavesTheViewport) {
   EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{3, 4, 50, 60}));
   set.unbind();
   EXPECT_EQ(integer(GL_FRAMEBUFFER_BINDING_EXT), 0);
+  glViewport(0, 0, HeadlessGl::width(), HeadlessGl::height());
+}
+
+// Colour and depth at the centre of the bound target.
+std::pair<float, float> centreOf(const RenderTargetSet& set, int index) {
+  GLfloat rgba[4] = {}, depth = -1.0f;
+  const int c = set.size(index) / 2;
+  glReadPixels(c, c, 1, 1, GL_RGBA, GL_FLOAT, rgba);
+  glReadPixels(c, c, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+  return {rgba[0], depth};
+}
+
+TEST_F(RenderTargets, SnapshotGivesBackColourAndDepthOnlyUnderItsKey) {
+  ASSERT_TRUE(set.init(2));
+  ASSERT_TRUE(set.create(0, 64, RenderTargetKind::Rgba32f));
+  ASSERT_TRUE(set.create(1, 64, RenderTargetKind::Rgba32f));
+  auto fill = [&](float value, float depth) {
+    set.bind(0);
+    glViewport(0, 0, 64, 64);
+    glClearColor(value, 0.0f, 0.0f, 1.0f);
+    glClearDepth(depth);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  };
+  TargetSnapshot snapshot;
+  fill(0.25f, 0.0f);
+  ASSERT_TRUE(snapshot.take(set, 0, 7));
+  EXPECT_EQ(integer(GL_FRAMEBUFFER_BINDING_EXT), static_cast<GLint>(set.framebuffer(0)));
+  fill(0.75f, 1.0f);
+  // Another key, another target: nothing is copied.
+  EXPECT_FALSE(snapshot.restore(set, 0, 8));
+  EXPECT_FALSE(snapshot.restore(set, 1, 7));
+  EXPECT_EQ(centreOf(set, 0), std::make_pair(0.75f, 1.0f));
+  EXPECT_TRUE(snapshot.restore(set, 0, 7));
+  EXPECT_EQ(centreOf(set, 0), std::make_pair(0.25f, 0.0f));
+  // Switched off or released, it gives back nothing.
+  fill(0.75f, 1.0f);
+  TargetSnapshot::enabled = false;
+  EXPECT_FALSE(snapshot.restore(set, 0, 7));
+  TargetSnapshot::enabled = true;
+  snapshot.release();
+  EXPECT_FALSE(snapshot.restore(set, 0, 7));
+  EXPECT_EQ(centreOf(set, 0), std::make_pair(0.75f, 1.0f));
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClearDepth(1.0);
   glViewport(0, 0, HeadlessGl::width(), HeadlessGl::height());
 }
 

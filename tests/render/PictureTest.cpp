@@ -13,6 +13,7 @@
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
 #include "gl/Projection.h"
+#include "gl/TargetSnapshot.h"
 #include "gl/ViewVolume.h"
 #include "render/FramePasses.h"
 #include "tests/render/DemoHarness.h"
@@ -349,6 +350,21 @@ TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
       EXPECT_LT(characters->drawnCount(), characters->placedCount());
       EXPECT_TRUE(everything.rgba == culled.rgba);
     }
+}
+
+TEST_F(PictureTest, TheSceneShadowIsCopiedInOnlyWhileTheSceneStays) {
+  TargetSnapshot::enabled = false;
+  const Picture drawn = draw(1);
+  TargetSnapshot::enabled = true;
+  draw(1);
+  EXPECT_TRUE(draw(1).rgba == drawn.rgba);
+  // Without the scene its shadows are gone from the water too.
+  worldScene.clear();
+  const Picture bare = draw(1);
+  TargetSnapshot::enabled = false;
+  EXPECT_TRUE(draw(1).rgba == bare.rgba);
+  EXPECT_FALSE(bare.rgba == drawn.rgba);
+  TargetSnapshot::enabled = true;
 }
 
 TEST_F(PictureTest, WaterPhaseMovesTheWaterStrokesOnly) {

@@ -1,0 +1,103 @@
+#include "gl/TargetSnapshot.h"
+
+#include "gl/Extensions.h"
+#include "gl/RenderTargets.h"
+
+PFNGLBLITFRAMEBUFFEREXTPROC glBlitFramebufferEXT = nullptr;
+
+bool TargetSnapshot::enabled = true;
+
+namespace {
+
+GLint boundFramebuffer() {
+  GLint bound = 0;
+  glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+  return bound;
+}
+
+}  // namespace
+
+bool TargetSnapshot::make(GLenum colourFormat, int size) {
+  release();
+  glBlitFramebufferEXT = nullptr;
+  if (extensionSupported("GL_EXT_framebuffer_blit"))
+    fetchEntryPoint(glBlitFramebufferEXT, "glBlitFramebufferEXT");
+  if (!glBlitFramebufferEXT) return false;
+  glGenTextures(1, &colour_);
+  glBindTexture(GL_TEXTURE_2D, colour_);
+  glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(colourFormat), size, size, 0, GL_RGBA, GL_FLOAT,
+               nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glGenRenderbuffersEXT(1, &depth_);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth_);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, size, size);
+  glGenFramebuffersEXT(1, &framebuffer_);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour_,
+                            0);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                               depth_);
+  const bool complete =
+      glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+  if (glGetError() != GL_NO_ERROR || !complete) {
+    release();
+    return false;
+  }
+  size_ = size;
+  return true;
+}
+
+// Both depth buffers are GL_DEPTH_COMPONENT renderbuffers of one size and the
+// colours share a format, so the copy is exact.
+void TargetSnapshot::copy(GLuint from, GLuint to) const {
+  glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to);
+  glBlitFramebufferEXT(0, 0, size_, size_, 0, 0, size_, size_,
+                       GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+}
+
+bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64_t key) {
+  if (!enabled) return false;
+  valid_ = false;
+  if (!targets.ready() || index < 0 || index >= targets.count() || targets.renderbuffer(index) == 0)
+    return false;
+  const int size = targets.size(index);
+  GLint format = 0;
+  glBindTexture(GL_TEXTURE_2D, targets.texture(index));
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  const GLint bound = boundFramebuffer();
+  const bool ready = (framebuffer_ != 0 && size_ == size && glBlitFramebufferEXT) ||
+                     make(static_cast<GLenum>(format), size);
+  if (ready) {
+    copy(targets.framebuffer(index), framebuffer_);
+    valid_ = glGetError() == GL_NO_ERROR;
+  }
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
+  if (!valid_) return false;
+  index_ = index;
+  key_ = key;
+  return true;
+}
+
+bool TargetSnapshot::restore(const RenderTargetSet& targets, int index, std::uint64_t key) const {
+  if (!enabled || !valid_ || !glBlitFramebufferEXT || index != index_ || key != key_ ||
+      !targets.ready() || index >= targets.count() || targets.size(index) != size_)
+    return false;
+  const GLint bound = boundFramebuffer();
+  copy(framebuffer_, targets.framebuffer(index));
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
+  return true;
+}
+
+void TargetSnapshot::release() {
+  if (framebuffer_ != 0 && glDeleteFramebuffersEXT) glDeleteFramebuffersEXT(1, &framebuffer_);
+  if (depth_ != 0 && glDeleteRenderbuffersEXT) glDeleteRenderbuffersEXT(1, &depth_);
+  if (colour_ != 0) glDeleteTextures(1, &colour_);
+  framebuffer_ = colour_ = depth_ = 0;
+  size_ = 0;
+  index_ = -1;
+  valid_ = false;
+}
