@@ -88,7 +88,12 @@ void shadowPass() {
   setLightProjection();
   viewportOfTarget(ShadowTarget);
   renderTargets.bind(ShadowTarget);
-  clearTarget();
+  // The light and the scene stand still, so the cleared target with the
+  // scene drawn into it is the same every frame: it is kept from the first
+  // frame and copied back whole, colour and depth, which stands in for both
+  // the clear and the scene's triangles.
+  const bool copied = shadowOfScene.restore(renderTargets, ShadowTarget, worldScene.generation);
+  if (!copied) clearTarget();
   glLoadIdentity();
   gluLookAt(lightPosition[0], lightPosition[1], lightPosition[2], 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
   glGetFloatv(GL_MODELVIEW_MATRIX, lightModelview);
@@ -98,10 +103,7 @@ void shadowPass() {
   // The water is left out: it is the lowest surface and opaque in the colour
   // image, so nothing it could shadow is ever seen, and its own test finds
   // it lit either way. That spares filling the whole 2048 float target once.
-  // The light and the scene stand still, so the scene's part of the image
-  // is drawn once and copied in on later frames: the copy costs a fraction
-  // of setting up and filling the scene's triangles again.
-  if (!shadowOfScene.restore(renderTargets, ShadowTarget, worldScene.generation)) {
+  if (!copied) {
     drawScene();
     shadowOfScene.take(renderTargets, ShadowTarget, worldScene.generation);
   }
