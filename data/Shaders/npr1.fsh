@@ -21,6 +21,10 @@ varying vec4 crossAxes;
 const float HATCH_TEXELS = 512.0;
 // Finer than one texel per pixel: thin graphite strokes.
 const float HATCH_TEXELS_PER_PIXEL = 1.4;
+// Keeps the hatching reads on the top level (log2 1.4 < 0.5): blending in
+// the next level only blurred the strokes a little, and software
+// rasterizers pay for reading both levels on every pixel.
+const float TOP_LEVEL_BIAS = -0.5;
 const float DEPTH_RANGE = 100.0;
 const float IMAGE_SIZE = 1024.0;
 // Must match the colour pass: shadowed colour = colour * mix(this, 1, alpha).
@@ -112,10 +116,10 @@ void main()
     vec2 along = hatchAxes.xy * pixels.x + hatchAxes.zw * pixels.y;
     vec2 across = crossAxes.xy * pixels.x + crossAxes.zw * pixels.y;
     vec2 push = sway * (water * SWAY_PIXELS);
-    vec3 strokes = texture2D(hatchmap0, (along + push) * (HATCH_TEXELS_PER_PIXEL / HATCH_TEXELS)).rgb;
+    vec3 strokes = texture2D(hatchmap0, (along + push) * (HATCH_TEXELS_PER_PIXEL / HATCH_TEXELS), TOP_LEVEL_BIAS).rgb;
     // Paper grain is the same in every direction: the cross-hatching read
     // carries it along.
-    vec3 sheet = texture2D(hatchmap1, (across + push) * (HATCH_TEXELS_PER_PIXEL / HATCH_TEXELS)).rgb;
+    vec3 sheet = texture2D(hatchmap1, (across + push) * (HATCH_TEXELS_PER_PIXEL / HATCH_TEXELS), TOP_LEVEL_BIAS).rgb;
 
     float v = mix(1.0, strokes.r, clamp(level, 0.0, 1.0));
     v = mix(v, strokes.g, clamp(level - 1.0, 0.0, 1.0));
