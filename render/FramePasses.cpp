@@ -1,6 +1,8 @@
 #include "render/FramePasses.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "base/Log.h"
 #include "camera/Camera.h"
@@ -26,6 +28,25 @@ constexpr float waterHalfSize = 30.0f;
 enum class EyeView { Single, Left, Right };
 
 TargetSnapshot shadowOfScene;
+
+struct StillCopy {
+  TargetSnapshot copy;
+  std::uint64_t lastKey = 0;
+};
+StillCopy normalOfScene[2];  // single or left eye, right eye
+
+// The scene and the matrices in force, as one number: equal numbers mean
+// the same scene seen the same way.
+std::uint64_t viewKey() {
+  GLfloat matrices[32];
+  glGetFloatv(GL_MODELVIEW_MATRIX, matrices);
+  glGetFloatv(GL_PROJECTION_MATRIX, matrices + 16);
+  std::uint64_t key = 14695981039346656037ull ^ worldScene.generation;
+  unsigned char bytes[sizeof matrices];
+  std::memcpy(bytes, matrices, sizeof matrices);
+  for (unsigned char byte : bytes) key = (key ^ byte) * 1099511628211ull;
+  return key;
+}
 
 struct EyePass {
   EyeView view;
@@ -149,19 +170,31 @@ void colourPass(const EyePass& eye) {
 void normalPass(const EyePass& eye) {
   viewportOfTarget(eye.targets.normal);
   renderTargets.bind(eye.targets.normal);
-  clearTarget();
   glLoadIdentity();
   applyEyeView(eye.view);
+
+  // The normal image of the scene depends on nothing but the scene and the
+  // eye: while the camera stands still it is kept and copied back whole in
+  // place of the clear and the scene's triangles. It is kept only once the
+  // eye has stood still for a frame, so a moving camera pays nothing more.
+  StillCopy& still = normalOfScene[eye.view == EyeView::Right ? 1 : 0];
+  const std::uint64_t key = viewKey();
+  const bool copied = still.copy.restore(renderTargets, eye.targets.normal, key);
+  if (!copied) clearTarget();
 
   useProgram(NormalProgram);
   setLightUniform(NormalProgram);
   setCameraUniform(NormalProgram);
+  if (!copied) {
+    drawScene();
+    if (key == still.lastKey) still.copy.take(renderTargets, eye.targets.normal, key);
+  }
+  still.lastKey = key;
   if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
     drawCharacters();
     glActiveTextureARB(GL_TEXTURE0_ARB);
   }
-  drawScene();
 
   useProgram(WaterProgram);
   if (shaderPrograms.ready()) {
@@ -205,7 +238,13 @@ void logPendingError() {
 
 }  // namespace
 
-void releaseFrameCopies() { shadowOfScene.release(); }
+void releaseFrameCopies() {
+  shadowOfScene.release();
+  for (StillCopy& still : normalOfScene) {
+    still.copy.release();
+    still.lastKey = 0;
+  }
+}
 
 void drawShadowPass() { shadowPass(); }
 
