@@ -22,7 +22,10 @@ bool TargetSnapshot::make(GLenum colourFormat, int size) {
   glBlitFramebufferEXT = nullptr;
   if (extensionSupported("GL_EXT_framebuffer_blit"))
     fetchEntryPoint(glBlitFramebufferEXT, "glBlitFramebufferEXT");
-  if (!glBlitFramebufferEXT) return false;
+  if (!glBlitFramebufferEXT) {
+    refused_ = true;
+    return false;
+  }
   glGenTextures(1, &colour_);
   glBindTexture(GL_TEXTURE_2D, colour_);
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(colourFormat), size, size, 0, GL_RGBA, GL_FLOAT,
@@ -39,10 +42,18 @@ bool TargetSnapshot::make(GLenum colourFormat, int size) {
                             0);
   glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
                                depth_);
+  // Judged without glGetError, which would take a pending error away from
+  // the frame that logs it. A copy that cannot be made is not tried again.
+  GLint format = 0, width = 0;
+  glBindTexture(GL_TEXTURE_2D, colour_);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+  glBindTexture(GL_TEXTURE_2D, 0);
   const bool complete =
       glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
-  if (glGetError() != GL_NO_ERROR || !complete) {
+  if (!complete || static_cast<GLenum>(format) != colourFormat || width != size) {
     release();
+    refused_ = true;
     return false;
   }
   size_ = size;
@@ -70,10 +81,10 @@ bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64
   glBindTexture(GL_TEXTURE_2D, 0);
   const GLint bound = boundFramebuffer();
   const bool ready = (framebuffer_ != 0 && size_ == size && glBlitFramebufferEXT) ||
-                     make(static_cast<GLenum>(format), size);
+                     (!refused_ && make(static_cast<GLenum>(format), size));
   if (ready) {
     copy(targets.framebuffer(index), framebuffer_);
-    valid_ = glGetError() == GL_NO_ERROR;
+    valid_ = true;
   }
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
   if (!valid_) return false;
@@ -100,4 +111,5 @@ void TargetSnapshot::release() {
   size_ = 0;
   index_ = -1;
   valid_ = false;
+  refused_ = false;
 }

@@ -40,6 +40,7 @@ class TargetSnapshot {
   int size_ = 0;
   std::uint64_t key_ = 0;
   bool valid_ = false;
+  bool refused_ = false;  // the driver would not make the copy's target
 
   bool make(GLenum colourFormat, int size);
   void copy(GLuint from, GLuint to) const;
