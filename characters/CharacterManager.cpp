@@ -1,5 +1,6 @@
 #include "characters/CharacterManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -79,6 +80,36 @@ void CharacterManager::draw() {
     ++drawn_;
   }
   // Drawing leaves unit 1 active; so does drawing none of them.
+  if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
+}
+
+void CharacterManager::drawShadowCasters(const ViewVolume* views, int viewCount,
+                                         const Vector3& light, float lowest) {
+  if (!(light.y < 0.0f)) {
+    draw();
+    return;
+  }
+  // A few shadow texels more than the characters reach.
+  const float reach = model_.reach() + 0.05f;
+  for (std::int32_t i = 0; i < placed_; ++i)
+    lowest = std::min(lowest, characters_[i].position.y - reach);
+  drawn_ = 0;
+  for (std::int32_t i = 0; i < placed_; ++i) {
+    const Vector3& at = characters_[i].position;
+    // The box around the character swept down the light to the lowest
+    // surface holds every point its shadow can darken.
+    const float along = (at.y + reach - lowest) / -light.y;
+    const Vector3 end = at + light * along;
+    const float low[3] = {std::min(at.x, end.x) - reach, std::min(at.y, end.y) - reach,
+                          std::min(at.z, end.z) - reach};
+    const float high[3] = {std::max(at.x, end.x) + reach, std::max(at.y, end.y) + reach,
+                           std::max(at.z, end.z) + reach};
+    bool seen = false;
+    for (int v = 0; v < viewCount && !seen; ++v) seen = !views[v].excludesBox(low, high);
+    if (!seen) continue;
+    model_.draw(&characters_[i].animation);
+    ++drawn_;
+  }
   if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
 }
 

@@ -10,6 +10,8 @@
 #include "characters/DemoComponent.h"
 #include "characters/Waypoints.h"
 
+class ViewVolume;
+
 class CharacterManager : public DemoComponent {
  public:
   // The demo always walks twenty; other counts serve measurements.
@@ -18,6 +20,11 @@ class CharacterManager : public DemoComponent {
   void initialize() override;
   void draw() override;
   void update(float elapsedMs) override;
+  // Draws only the characters whose shadow could fall inside one of the
+  // views: cast along `light` (pointing downwards), it reaches no lower
+  // than `lowest` or the characters' own lowest point.
+  void drawShadowCasters(const ViewVolume* views, int viewCount, const Vector3& light,
+                         float lowest);
   void release() override;
 
   // The characters placed by initialize: none when a file was unusable.

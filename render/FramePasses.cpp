@@ -1,5 +1,6 @@
 #include "render/FramePasses.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/TargetSnapshot.h"
+#include "gl/ViewVolume.h"
 #include "gl/Textures.h"
 #include "render/Composite.h"
 #include "render/DemoSlots.h"
@@ -24,6 +26,8 @@ GLfloat lightProjection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 namespace {
 
 constexpr float waterHalfSize = 30.0f;
+// The water plane's height moves by 0.005 about this.
+constexpr float waterLowest = -0.456f;
 
 enum class EyeView { Single, Left, Right };
 
@@ -104,6 +108,43 @@ void drawCharacters() {
   if (characters) characters->draw();
 }
 
+// The lowest point of the scene or the water: no shadow falls lower.
+float lowestReceiver() {
+  float lowest = waterLowest;
+  for (std::int32_t m = 0; m < worldScene.meshCount; ++m)
+    for (const ScenePiece& piece : worldScene.meshes[m].pieces)
+      lowest = std::min(lowest, piece.low[1]);
+  return lowest;
+}
+
+// The characters whose shadows an eye of this frame can see: the others
+// cost only their triangles.
+void drawShadowCasters() {
+  if (!characters) return;
+  ViewVolume seen[2];
+  int count = 0;
+  glPushAttrib(GL_VIEWPORT_BIT | GL_TRANSFORM_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glPushMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  setPerspectiveView(viewWidth, viewHeight);
+  for (EyeView view : {stereoEnabled ? EyeView::Left : EyeView::Single, EyeView::Right}) {
+    if (view == EyeView::Right && !stereoEnabled) break;
+    glLoadIdentity();
+    applyEyeView(view);
+    seen[count++] = ViewVolume::current();
+  }
+  glMatrixMode(GL_PROJECTION);
+  glPopMatrix();
+  glMatrixMode(GL_MODELVIEW);
+  glPopMatrix();
+  glPopAttrib();
+  const Vector3 light =
+      Vector3(-lightPosition[0], -lightPosition[1], -lightPosition[2]).normalized();
+  characters->drawShadowCasters(seen, count, light, lowestReceiver());
+}
+
 void shadowPass() {
   glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
   setLightProjection();
@@ -128,7 +169,7 @@ void shadowPass() {
     drawScene();
     shadowOfScene.take(renderTargets, ShadowTarget, worldScene.generation);
   }
-  drawCharacters();
+  drawShadowCasters();
 }
 
 void colourPass(const EyePass& eye) {

@@ -11,6 +11,7 @@
 
 #include "base/Log.h"
 #include "characters/CharacterManager.h"
+#include "gl/ViewVolume.h"
 #include "tests/characters/CharacterFixtures.h"
 
 // Counts operator new while a test asks, to show that update allocates nothing.
@@ -277,6 +278,37 @@ TEST_F(Manager, CloseCharactersStepApartInTurnAtTheirOwnHeights) {
   EXPECT_NEAR(second.x, 0.0875f, 1e-6f);
   EXPECT_FLOAT_EQ(first.y, 0.30f);
   EXPECT_FLOAT_EQ(second.y, 0.31f);
+}
+
+TEST_F(Manager, TheShadowPassDrawsOnlyCharactersWhoseShadowsCanBeSeen) {
+  TestDir::write("Models/capsuleman.txt", smallModel);
+  TestDir::write("scene/waypoints.txt", "2 0 0 500 1 1 2 0 0 -500 1 2 1");
+  CharacterManager manager(3);
+  manager.initialize();
+  ASSERT_EQ(manager.placedCount(), 3);
+  // The view sees the box 0..1 in x, -1..1 in y and z.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, 1, -1, 1, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  const ViewVolume view = ViewVolume::current();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+  const float r = manager.model().reach() + 0.05f;
+  // High up left of the view: its shadow falls down and to the right, in.
+  manager.character(0).position.set(-r - 0.5f, 0.8f, 0.0f);
+  // Right of the view: its shadow falls away from it.
+  manager.character(1).position.set(1.2f + r, 0.8f, 0.0f);
+  // Low on the left: its shadow meets the lowest point before the view.
+  manager.character(2).position.set(-3.0f * r - 0.2f, -0.8f, 0.0f);
+  manager.drawShadowCasters(&view, 1, Vector3(1.0f, -1.0f, 0.0f).normalized(), -0.8f);
+  EXPECT_EQ(manager.drawnCount(), 1);
+  // Farther left its shadow falls short of the view.
+  manager.character(0).position.x = -1.6f - 4.0f * r - 0.2f;
+  manager.drawShadowCasters(&view, 1, Vector3(1.0f, -1.0f, 0.0f).normalized(), -0.8f);
+  EXPECT_EQ(manager.drawnCount(), 0);
 }
 
 // Distance across the ground from p to the nearest link of the network.

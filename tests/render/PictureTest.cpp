@@ -349,6 +349,9 @@ TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
       EXPECT_GT(characters->drawnCount(), 0);
       EXPECT_LT(characters->drawnCount(), characters->placedCount());
       EXPECT_TRUE(everything.rgba == culled.rgba);
+      // The shadow pass, too, leaves out characters whose shadows no eye sees.
+      drawShadowPass();
+      EXPECT_LT(characters->drawnCount(), characters->placedCount());
     }
 }
 
