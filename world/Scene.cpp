@@ -485,14 +485,18 @@ void SceneMesh::groupIntoPieces() {
   }
   unifiedVertexCount = static_cast<std::int64_t>(order.size());
   std::copy(grouped.begin(), grouped.end(), indexArray);
-  for (int c = 0; c < cells * cells; ++c) {
-    if (firstOfCell[c + 1] == firstOfCell[c]) continue;
-    ScenePiece piece;
-    piece.firstIndex = 3 * firstOfCell[c];
-    piece.indexCount = 3 * (firstOfCell[c + 1] - firstOfCell[c]);
-    boxOf(piece);
-    pieces.push_back(piece);
-  }
+  // Within a cell, runs of the file's order: neighbours in a file mostly lie
+  // side by side, so a short run has a small box, and the draw order stays.
+  for (int c = 0; c < cells * cells; ++c)
+    for (std::int64_t first = firstOfCell[c]; first < firstOfCell[c + 1];
+         first += trianglesPerPieceAtMost) {
+      ScenePiece piece;
+      piece.firstIndex = 3 * first;
+      piece.indexCount =
+          3 * std::min<std::int64_t>(trianglesPerPieceAtMost, firstOfCell[c + 1] - first);
+      boxOf(piece);
+      pieces.push_back(piece);
+    }
 }
 
 void SceneMesh::upload() {

@@ -70,10 +70,11 @@ class SceneMesh {
   // Integers: float counts would corrupt meshes above 2^24 corners.
   std::int64_t indexCount = 0;
   std::int64_t unifiedVertexCount = 0;
-  // Large meshes have their triangles grouped by where they lie, one piece
-  // per group; smaller ones are one piece.
+  // Large meshes have their triangles grouped by where they lie, in pieces
+  // of a few hundred; smaller ones are one piece.
   std::vector<ScenePiece> pieces;
   static constexpr std::int32_t facesPerPieceAtLeast = 1024;
+  static constexpr std::int64_t trianglesPerPieceAtMost = 256;
 
  private:
   void releaseArrays();

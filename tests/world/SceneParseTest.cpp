@@ -225,6 +225,7 @@ TEST(SceneParse, LargeMeshesAreGroupedIntoCompactPiecesHoldingEveryTriangleOnce)
   std::int64_t next = 0;
   for (const ScenePiece& piece : m.pieces) {
     EXPECT_EQ(piece.firstIndex, next);
+    EXPECT_LE(piece.indexCount, 3 * SceneMesh::trianglesPerPieceAtMost);
     next += piece.indexCount;
   }
   EXPECT_EQ(next, m.indexCount);
