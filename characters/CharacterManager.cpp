@@ -67,15 +67,25 @@ void CharacterManager::initialize() {
   placed_ = characterCount_;
 }
 
+void CharacterManager::boxAround(std::int32_t index, float (&low)[3], float (&high)[3]) const {
+  const Character& walker = characters_[index];
+  if (model_.poseBounds(walker.animation, low, high)) return;
+  const float at[3] = {walker.position.x, walker.position.y, walker.position.z};
+  for (int axis = 0; axis < 3; ++axis) {
+    low[axis] = at[axis] - model_.reach();
+    high[axis] = at[axis] + model_.reach();
+  }
+}
+
 void CharacterManager::draw() {
   // Characters wholly outside the pass's view would only cost their
   // triangles' setup.
   const ViewVolume view = ViewVolume::current();
-  const float reach = model_.reach();
   drawn_ = 0;
   for (std::int32_t i = 0; i < placed_; ++i) {
-    const Vector3& at = characters_[i].position;
-    if (view.excludesSphere(at.x, at.y, at.z, reach)) continue;
+    float low[3], high[3];
+    boxAround(i, low, high);
+    if (view.excludesBox(low, high)) continue;
     model_.draw(&characters_[i].animation);
     ++drawn_;
   }
@@ -90,20 +100,25 @@ void CharacterManager::drawShadowCasters(const ViewVolume* views, int viewCount,
     return;
   }
   // A few shadow texels more than the characters reach.
-  const float reach = model_.reach() + 0.05f;
-  for (std::int32_t i = 0; i < placed_; ++i)
-    lowest = std::min(lowest, characters_[i].position.y - reach);
+  constexpr float texels = 0.05f;
+  for (std::int32_t i = 0; i < placed_; ++i) {
+    float low[3], high[3];
+    boxAround(i, low, high);
+    lowest = std::min(lowest, low[1] - texels);
+  }
   drawn_ = 0;
   for (std::int32_t i = 0; i < placed_; ++i) {
-    const Vector3& at = characters_[i].position;
-    // The box around the character swept down the light to the lowest
-    // surface holds every point its shadow can darken.
-    const float along = (at.y + reach - lowest) / -light.y;
-    const Vector3 end = at + light * along;
-    const float low[3] = {std::min(at.x, end.x) - reach, std::min(at.y, end.y) - reach,
-                          std::min(at.z, end.z) - reach};
-    const float high[3] = {std::max(at.x, end.x) + reach, std::max(at.y, end.y) + reach,
-                           std::max(at.z, end.z) + reach};
+    // The box around the character swept down the light until it lies
+    // below the lowest surface holds every point its shadow can darken.
+    float low[3], high[3];
+    boxAround(i, low, high);
+    const float along = (high[1] + texels - lowest) / -light.y;
+    const float move[3] = {light.x * along, light.y * along, light.z * along};
+    for (int axis = 0; axis < 3; ++axis) {
+      low[axis] = std::min(low[axis], low[axis] + move[axis]) - texels;
+      high[axis] = std::max(high[axis], high[axis] + move[axis]) + texels;
+    }
+    low[1] = std::max(low[1], lowest);
     bool seen = false;
     for (int v = 0; v < viewCount && !seen; ++v) seen = !views[v].excludesBox(low, high);
     if (!seen) continue;

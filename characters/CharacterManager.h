@@ -26,6 +26,8 @@ class CharacterManager : public DemoComponent {
   void drawShadowCasters(const ViewVolume* views, int viewCount, const Vector3& light,
                          float lowest);
   void release() override;
+  // The box around one character as posed now.
+  void boxAround(std::int32_t index, float (&low)[3], float (&high)[3]) const;
 
   // The characters placed by initialize: none when a file was unusable.
   std::int32_t placedCount() const { return placed_; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <type_traits>
 
 #include "base/Log.h"
@@ -293,6 +294,37 @@ bool CharacterModel::load(const char* path) {
     glNewList(bone.list, GL_COMPILE);
     drawCapsule(bone.radius, bone.length);
     glEndList();
+  }
+  return true;
+}
+
+bool CharacterModel::poseBounds(const AnimationState& state, float (&low)[3],
+                                float (&high)[3]) const {
+  const auto frames = static_cast<std::uint32_t>(frameCount_);
+  if (!state.owner || bones_.empty() || state.frame >= frames || state.nextFrame >= frames)
+    return false;
+  const Vector3& at = state.owner->position;
+  float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  state.owner->orientation.toMatrix(m);
+  const float atAxis[3] = {at.x, at.y, at.z};
+  for (int axis = 0; axis < 3; ++axis) {
+    low[axis] = std::numeric_limits<float>::max();
+    high[axis] = std::numeric_limits<float>::lowest();
+  }
+  const float t = state.phase;
+  for (std::int32_t b = 0; b < boneCount(); ++b) {
+    const Vector3 p =
+        key(state.frame, b).position * (1.0f - t) + key(state.nextFrame, b).position * t;
+    // The capsule's two spheres sit r and length - r up the bone; a little
+    // more covers the driver's own rounding.
+    const Bone& bone = bones_[b];
+    const float extent =
+        std::max(bone.radius, std::fabs(bone.length - bone.radius)) + bone.radius + 1e-3f;
+    for (int axis = 0; axis < 3; ++axis) {
+      const float centre = atAxis[axis] + m[axis] * p.x + m[axis + 4] * p.y + m[axis + 8] * p.z;
+      low[axis] = std::min(low[axis], centre - extent);
+      high[axis] = std::max(high[axis], centre + extent);
+    }
   }
   return true;
 }

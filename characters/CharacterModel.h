@@ -57,6 +57,9 @@ class CharacterModel {
 
   // Draws the character that owns `state` at its interpolated pose.
   void draw(const AnimationState* state) const;
+  // The box around the character in the pose `state` gives it, as draw
+  // would place it; false when the state is not one draw would draw.
+  bool poseBounds(const AnimationState& state, float (&low)[3], float (&high)[3]) const;
 
   bool loaded() const { return !clips_.empty(); }
   std::int32_t boneCount() const { return static_cast<std::int32_t>(bones_.size()); }

@@ -55,6 +55,17 @@ std::vector<float> drawnBounds(Draw drawIt) {
   return box;
 }
 
+// The model's box around the pose holds all that is drawn of it.
+void expectPoseBoundsHold(const CharacterModel& model, const AnimationState& state,
+                          const std::vector<float>& drawn) {
+  float low[3], high[3];
+  ASSERT_TRUE(model.poseBounds(state, low, high));
+  for (int a = 0; a < 3; ++a) {
+    EXPECT_LE(low[a], drawn[a]) << "axis " << a;
+    EXPECT_GE(high[a], drawn[a + 3]) << "axis " << a;
+  }
+}
+
 class CharacterDrawing : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -140,6 +151,7 @@ TEST_F(CharacterDrawing, PlacesTheBlendedPoseAtTheCharacter) {
     SCOPED_TRACE("phase " + std::to_string(t));
     walker.animation.phase = t;
     const std::vector<float> box = drawnBounds([&] { model.draw(&walker.animation); });
+    expectPoseBoundsHold(model, walker.animation, box);
     // The capsule's axis stands at 0.4 t and its far sphere's centre is 0.45
     // along the axis tilted t quarter turns towards +z.
     EXPECT_NEAR(0.5f * (box[0] + box[3]), 0.4f * t, 2e-3f);
@@ -154,8 +166,9 @@ TEST_F(CharacterDrawing, AQuarterTurnedCharacterDrawsAForwardBoneToItsSide) {
       loadModel("3 0 1 0.01 0 1 0.01 0 1 0.01 1 10 100 1 0 -200 0 0 0 0 1 0 -200 0 0 0 0 1"));
   walker.position.set(2.0f, 0.5f, -1.0f);
   walker.orientation = Quaternion::fromAxisAngle(1.5707963f, Vector3(0, 1, 0));
-  expectNear(drawnBounds([&] { model.draw(&walker.animation); }),
-             {2.95f, 0.5f, -1.05f, 3.05f, 1.0f, -0.95f}, 2e-3f);
+  const std::vector<float> box = drawnBounds([&] { model.draw(&walker.animation); });
+  expectNear(box, {2.95f, 0.5f, -1.05f, 3.05f, 1.0f, -0.95f}, 2e-3f);
+  expectPoseBoundsHold(model, walker.animation, box);
 }
 
 TEST(CharacterDrawingBoxes, MissingStateOrOwnerIsReportedInABox) {

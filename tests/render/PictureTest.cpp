@@ -364,6 +364,7 @@ TEST_F(PictureTest, WhatStandsStillIsCopiedInOnlyWhileItStaysTheSame) {
   };
   const Picture first = draw(1);
   EXPECT_TRUE(same(draw(1)));  // the copies are taken here...
+  characters->update(400.0f);  // with the characters' shadows moved
   EXPECT_TRUE(same(draw(1)));  // ...and copied in here
   // A camera that moved sees the scene afresh.
   demoCamera.eye = demoCamera.eye + Vector3(0.2f, 0.1f, 0.0f);
