@@ -93,34 +93,45 @@ void CharacterManager::draw() {
   if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
 }
 
-void CharacterManager::drawShadowCasters(const ViewVolume* views, int viewCount,
-                                         const Vector3& light, float lowest) {
-  if (!(light.y < 0.0f)) {
-    draw();
-    return;
-  }
+bool CharacterManager::shadowReaches(const Vector3& light, float lowest,
+                                     std::vector<AxisBox>& reaches) const {
+  reaches.clear();
+  if (!(light.y < 0.0f)) return false;
   // A few shadow texels more than the characters reach.
   constexpr float texels = 0.05f;
   for (std::int32_t i = 0; i < placed_; ++i) {
+    AxisBox box;
+    boxAround(i, box.low, box.high);
+    const float along = (box.high[1] + texels - lowest) / -light.y;
+    const float move[3] = {light.x * along, light.y * along, light.z * along};
+    for (int axis = 0; axis < 3; ++axis) {
+      box.low[axis] = std::min(box.low[axis], box.low[axis] + move[axis]) - texels;
+      box.high[axis] = std::max(box.high[axis], box.high[axis] + move[axis]) + texels;
+    }
+    box.low[1] = std::max(box.low[1], std::min(lowest, box.high[1]));
+    reaches.push_back(box);
+  }
+  return true;
+}
+
+void CharacterManager::drawShadowCasters(const ViewVolume* views, int viewCount,
+                                         const Vector3& light, float lowest) {
+  // The characters receive shadows too.
+  for (std::int32_t i = 0; i < placed_; ++i) {
     float low[3], high[3];
     boxAround(i, low, high);
-    lowest = std::min(lowest, low[1] - texels);
+    lowest = std::min(lowest, low[1] - 0.05f);
+  }
+  std::vector<AxisBox> reaches;
+  if (!shadowReaches(light, lowest, reaches)) {
+    draw();
+    return;
   }
   drawn_ = 0;
   for (std::int32_t i = 0; i < placed_; ++i) {
-    // The box around the character swept down the light until it lies
-    // below the lowest surface holds every point its shadow can darken.
-    float low[3], high[3];
-    boxAround(i, low, high);
-    const float along = (high[1] + texels - lowest) / -light.y;
-    const float move[3] = {light.x * along, light.y * along, light.z * along};
-    for (int axis = 0; axis < 3; ++axis) {
-      low[axis] = std::min(low[axis], low[axis] + move[axis]) - texels;
-      high[axis] = std::max(high[axis], high[axis] + move[axis]) + texels;
-    }
-    low[1] = std::max(low[1], lowest);
     bool seen = false;
-    for (int v = 0; v < viewCount && !seen; ++v) seen = !views[v].excludesBox(low, high);
+    for (int v = 0; v < viewCount && !seen; ++v)
+      seen = !views[v].excludesBox(reaches[i].low, reaches[i].high);
     if (!seen) continue;
     model_.draw(&characters_[i].animation);
     ++drawn_;

@@ -4,13 +4,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "characters/Character.h"
 #include "characters/CharacterModel.h"
 #include "characters/DemoComponent.h"
 #include "characters/Waypoints.h"
 
-class ViewVolume;
+#include "gl/ViewVolume.h"
 
 class CharacterManager : public DemoComponent {
  public:
@@ -28,6 +29,11 @@ class CharacterManager : public DemoComponent {
   void release() override;
   // The box around one character as posed now.
   void boxAround(std::int32_t index, float (&low)[3], float (&high)[3]) const;
+  // For each character, the box around it swept down `light` until it lies
+  // below `lowest`, cut off there: every point no lower than `lowest` that
+  // its shadow can darken lies in it. False, with no boxes, when the light
+  // does not point downwards.
+  bool shadowReaches(const Vector3& light, float lowest, std::vector<AxisBox>& reaches) const;
 
   // The characters placed by initialize: none when a file was unusable.
   std::int32_t placedCount() const { return placed_; }

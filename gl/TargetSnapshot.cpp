@@ -17,7 +17,7 @@ GLint boundFramebuffer() {
 
 }  // namespace
 
-bool TargetSnapshot::make(GLenum colourFormat, int size) {
+bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
   release();
   glBlitFramebufferEXT = nullptr;
   if (extensionSupported("GL_EXT_framebuffer_blit"))
@@ -26,12 +26,17 @@ bool TargetSnapshot::make(GLenum colourFormat, int size) {
     refused_ = true;
     return false;
   }
+  const GLenum sampling[4] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
+                              GL_TEXTURE_WRAP_T};
+  GLint samplingOfTarget[4] = {GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_REPEAT};
+  glBindTexture(GL_TEXTURE_2D, like);
+  for (int i = 0; i < 4; ++i) glGetTexParameteriv(GL_TEXTURE_2D, sampling[i], &samplingOfTarget[i]);
   glGenTextures(1, &colour_);
   glBindTexture(GL_TEXTURE_2D, colour_);
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(colourFormat), size, size, 0, GL_RGBA, GL_FLOAT,
                nullptr);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  // Sampled in place of the target, the copy must be sampled the same way.
+  for (int i = 0; i < 4; ++i) glTexParameteri(GL_TEXTURE_2D, sampling[i], samplingOfTarget[i]);
   glBindTexture(GL_TEXTURE_2D, 0);
   glGenRenderbuffersEXT(1, &depth_);
   glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth_);
@@ -81,7 +86,7 @@ bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64
   glBindTexture(GL_TEXTURE_2D, 0);
   const GLint bound = boundFramebuffer();
   const bool ready = (framebuffer_ != 0 && size_ == size && glBlitFramebufferEXT) ||
-                     (!refused_ && make(static_cast<GLenum>(format), size));
+                     (!refused_ && make(targets.texture(index), static_cast<GLenum>(format), size));
   if (ready) {
     copy(targets.framebuffer(index), framebuffer_);
     valid_ = true;
@@ -112,4 +117,65 @@ void TargetSnapshot::release() {
   index_ = -1;
   valid_ = false;
   refused_ = false;
+}
+
+bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
+  if (refused_ || !targets.ready() || index < 0 || index >= targets.count()) return false;
+  const int size = targets.size(index);
+  GLint format = 0;
+  glBindTexture(GL_TEXTURE_2D, targets.texture(index));
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  if (framebuffer_ != 0 && size == size_ && format == format_) return true;
+  release();
+  if (!glBlitFramebufferEXT || !extensionSupported("GL_EXT_packed_depth_stencil")) {
+    refused_ = true;
+    return false;
+  }
+  const GLint bound = boundFramebuffer();
+  glGenTextures(1, &colour_);
+  glBindTexture(GL_TEXTURE_2D, colour_);
+  glTexImage2D(GL_TEXTURE_2D, 0, format, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glGenRenderbuffersEXT(1, &depthStencil_);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthStencil_);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH24_STENCIL8_EXT, size, size);
+  glGenFramebuffersEXT(1, &framebuffer_);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour_,
+                            0);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                               depthStencil_);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                               depthStencil_);
+  const bool complete =
+      glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
+  if (!complete) {
+    release();
+    refused_ = true;
+    return false;
+  }
+  size_ = size;
+  format_ = format;
+  return true;
+}
+
+void StencilCanvas::release() {
+  if (framebuffer_ != 0 && glDeleteFramebuffersEXT) glDeleteFramebuffersEXT(1, &framebuffer_);
+  if (depthStencil_ != 0 && glDeleteRenderbuffersEXT) glDeleteRenderbuffersEXT(1, &depthStencil_);
+  if (colour_ != 0) glDeleteTextures(1, &colour_);
+  framebuffer_ = colour_ = depthStencil_ = 0;
+  size_ = 0;
+  format_ = 0;
+  refused_ = false;
+}
+
+void copyColour(GLuint from, GLuint to, int left, int bottom, int right, int top) {
+  glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to);
+  glBlitFramebufferEXT(left, bottom, right, top, left, bottom, right, top, GL_COLOR_BUFFER_BIT,
+                       GL_NEAREST);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, to);
 }

@@ -27,6 +27,12 @@ class TargetSnapshot {
   // Deletes the copy; the context it was made in must be current.
   void release();
   bool holds() const { return valid_; }
+  // The copied colour as a texture sampled as the target's own is, if the
+  // snapshot holds a copy taken under `key`; 0 otherwise.
+  GLuint texture(std::uint64_t key) const { return valid_ && key == key_ ? colour_ : 0; }
+  GLuint framebuffer() const { return framebuffer_; }
+  // The driver would not make the copy: no use drawing for one.
+  bool refused() const { return refused_; }
 
   // Off: nothing is taken or restored, and every pass draws everything
   // (pictures with and without must be the same).
@@ -42,6 +48,34 @@ class TargetSnapshot {
   bool valid_ = false;
   bool refused_ = false;  // the driver would not make the copy's target
 
-  bool make(GLenum colourFormat, int size);
+  bool make(GLuint like, GLenum colourFormat, int size);
   void copy(GLuint from, GLuint to) const;
 };
+
+// A framebuffer of a target's size and colour format with a depth and
+// stencil buffer of its own: a part of the target can be drawn again in it
+// where a stencil mask allows, and copied back.
+class StencilCanvas {
+ public:
+  StencilCanvas() = default;
+  StencilCanvas(const StencilCanvas&) = delete;
+  StencilCanvas& operator=(const StencilCanvas&) = delete;
+
+  // Makes (or keeps) the canvas for the target; false when the driver
+  // cannot, and from then on until release.
+  bool makeFor(const RenderTargetSet& targets, int index);
+  GLuint framebuffer() const { return framebuffer_; }
+  void release();
+
+ private:
+  GLuint framebuffer_ = 0;
+  GLuint colour_ = 0;
+  GLuint depthStencil_ = 0;
+  int size_ = 0;
+  GLint format_ = 0;
+  bool refused_ = false;
+};
+
+// Copies a rectangle of colour, in pixels, between two framebuffers of one
+// colour format; leaves `to` bound.
+void copyColour(GLuint from, GLuint to, int left, int bottom, int right, int top);

@@ -2,6 +2,18 @@
 // out geometry that could not put a single pixel into the target.
 #pragma once
 
+// An axis-aligned box given by its two opposite corners.
+struct AxisBox {
+  float low[3];
+  float high[3];
+
+  bool meets(const AxisBox& other) const {
+    for (int axis = 0; axis < 3; ++axis)
+      if (low[axis] > other.high[axis] || other.low[axis] > high[axis]) return false;
+    return true;
+  }
+};
+
 class ViewVolume {
  public:
   // The volume of the matrices in force now, in the modelview's own space.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "base/Log.h"
 #include "camera/Camera.h"
@@ -28,6 +29,7 @@ namespace {
 constexpr float waterHalfSize = 30.0f;
 // The water plane's height moves by 0.005 about this.
 constexpr float waterLowest = -0.456f;
+constexpr float waterHighest = -0.444f;
 
 enum class EyeView { Single, Left, Right };
 
@@ -38,6 +40,19 @@ struct StillCopy {
   std::uint64_t lastKey = 0;
 };
 StillCopy normalOfScene[2];  // single or left eye, right eye
+
+// What the colour pass keeps of the scene while an eye stands still: the
+// scene under the shadows of the scene alone, and its depth in a canvas
+// with a stencil, where the pixels the characters' shadows can reach are
+// drawn again.
+struct SceneColour {
+  TargetSnapshot copy;
+  StencilCanvas canvas;
+  std::uint64_t lastKey = 0;
+  std::uint64_t heldKey = 0;
+  bool held = false;
+};
+SceneColour colourOfScene[2];
 
 // The scene and the matrices in force, as one number: equal numbers mean
 // the same scene seen the same way.
@@ -96,10 +111,10 @@ void setCameraUniform(int slot) {
 
 // The scene's drawing selects texture units and binds buffers through the
 // multitexture table; without those entry points it is left out.
-void drawScene() {
+void drawScene(const std::vector<AxisBox>* meeting = nullptr) {
   if (!multitextureAvailable()) return;
   if (worldScene.meshCount > 0 && (!glBindBufferARB || !glClientActiveTextureARB)) return;
-  worldScene.draw();
+  worldScene.draw(meeting);
 }
 
 // The characters' drawing works on texture unit 1 itself, and draws nothing
@@ -115,6 +130,20 @@ float lowestReceiver() {
     for (const ScenePiece& piece : worldScene.meshes[m].pieces)
       lowest = std::min(lowest, piece.low[1]);
   return lowest;
+}
+
+// The lowest point of the scene the colour image can show. The water is
+// opaque there: an eye above it, over it, sees nothing below it.
+float lowestSeenReceiver() {
+  const Vector3& eye = demoCamera.eye;
+  const float side = std::fabs(eyeOffset) + 0.01f;  // the eyes of a pair stand apart
+  const bool overWater = eye.y - side > waterHighest && std::fabs(eye.x) + side < waterHalfSize &&
+                         std::fabs(eye.z) + side < waterHalfSize;
+  return overWater ? waterLowest : lowestReceiver();
+}
+
+Vector3 lightDirection() {
+  return Vector3(-lightPosition[0], -lightPosition[1], -lightPosition[2]).normalized();
 }
 
 // The characters whose shadows an eye of this frame can see: the others
@@ -140,9 +169,7 @@ void drawShadowCasters() {
   glMatrixMode(GL_MODELVIEW);
   glPopMatrix();
   glPopAttrib();
-  const Vector3 light =
-      Vector3(-lightPosition[0], -lightPosition[1], -lightPosition[2]).normalized();
-  characters->drawShadowCasters(seen, count, light, lowestReceiver());
+  characters->drawShadowCasters(seen, count, lightDirection(), lowestReceiver());
 }
 
 void shadowPass() {
@@ -172,16 +199,123 @@ void shadowPass() {
   drawShadowCasters();
 }
 
+struct PixelRect {
+  int left = 0, bottom = 0, right = 0, top = 0;  // right and top just past the last pixel
+};
+
+// Where the boxes show in a target of `size` pixels under the matrices in
+// force, a pixel wider all round; false when one reaches the eye's near
+// plane, as it could show anywhere.
+bool rectOfBoxes(const std::vector<AxisBox>& boxes, int size, PixelRect& rect) {
+  GLfloat projection[16], modelview[16];
+  glGetFloatv(GL_PROJECTION_MATRIX, projection);
+  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+  float m[16];
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) {
+      float sum = 0.0f;
+      for (int k = 0; k < 4; ++k) sum += projection[r + 4 * k] * modelview[k + 4 * c];
+      m[r + 4 * c] = sum;
+    }
+  float low[2] = {1.0f, 1.0f}, high[2] = {-1.0f, -1.0f};
+  for (const AxisBox& box : boxes)
+    for (int corner = 0; corner < 8; ++corner) {
+      const float p[3] = {(corner & 1) ? box.high[0] : box.low[0],
+                          (corner & 2) ? box.high[1] : box.low[1],
+                          (corner & 4) ? box.high[2] : box.low[2]};
+      float clip[4];
+      for (int r = 0; r < 4; ++r)
+        clip[r] = m[r] * p[0] + m[r + 4] * p[1] + m[r + 8] * p[2] + m[r + 12];
+      if (!(clip[2] > -clip[3] && clip[3] > 0.0f)) return false;
+      for (int axis = 0; axis < 2; ++axis) {
+        low[axis] = std::min(low[axis], clip[axis] / clip[3]);
+        high[axis] = std::max(high[axis], clip[axis] / clip[3]);
+      }
+    }
+  auto pixel = [size](float device, float more) {
+    const float at = std::floor((device * 0.5f + 0.5f) * static_cast<float>(size)) + more;
+    return static_cast<int>(std::min(std::max(at, 0.0f), static_cast<float>(size)));
+  };
+  rect = {pixel(low[0], -1.0f), pixel(low[1], -1.0f), pixel(high[0], 2.0f), pixel(high[1], 2.0f)};
+  return true;
+}
+
+// Each box's faces turned outwards, counter-clockwise seen from outside.
+void drawBoxes(const std::vector<AxisBox>& boxes) {
+  static const int faces[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
+                                  {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
+  glBegin(GL_QUADS);
+  for (const AxisBox& box : boxes)
+    for (const auto& face : faces)
+      for (int corner : face)
+        glVertex3f((corner & 1) ? box.high[0] : box.low[0], (corner & 2) ? box.high[1] : box.low[1],
+                   (corner & 4) ? box.high[2] : box.low[2]);
+  glEnd();
+}
+
+std::vector<AxisBox> widened(const std::vector<AxisBox>& boxes, float by) {
+  std::vector<AxisBox> wider = boxes;
+  for (AxisBox& box : wider)
+    for (int axis = 0; axis < 3; ++axis) {
+      box.low[axis] -= by;
+      box.high[axis] += by;
+    }
+  return wider;
+}
+
+// Draws the scene again, under the shadow image in force, at the pixels
+// whose surface lies in one of the boxes. In the canvas, which holds the
+// scene's depth: its colour there is set to the kept copy's, a stencil
+// marks the pixels (the box faces in front of the surface, counted in and
+// out), and the pieces meeting the boxes are drawn in their order where
+// their depth equals the surface's, which gives each pixel what a full draw
+// would. Then the rectangle goes back into the target.
+void redrawWhereShadowsFall(const SceneColour& kept, int target, const std::vector<AxisBox>& marks,
+                            const PixelRect& rect) {
+  // Wider than the marks by more than the depth buffer's steps, so every
+  // piece that reaches a marked pixel's depth is drawn.
+  const std::vector<AxisBox> meeting = widened(marks, 0.05f);
+  glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT |
+               GL_POLYGON_BIT | GL_SCISSOR_BIT);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(rect.left, rect.bottom, rect.right - rect.left, rect.top - rect.bottom);
+  copyColour(kept.copy.framebuffer(), kept.canvas.framebuffer(), rect.left, rect.bottom, rect.right,
+             rect.top);
+  glClear(GL_STENCIL_BUFFER_BIT);
+  if (shaderPrograms.ready()) shaderPrograms.unuse();
+  glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glEnable(GL_STENCIL_TEST);
+  glStencilFunc(GL_ALWAYS, 0, 0xff);
+  glCullFace(GL_BACK);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+  drawBoxes(marks);
+  glCullFace(GL_FRONT);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
+  drawBoxes(marks);
+  glCullFace(GL_BACK);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glStencilFunc(GL_NOTEQUAL, 0, 0xff);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  useProgram(ColourProgram);
+  drawScene(&meeting);
+  glPopAttrib();
+  copyColour(kept.canvas.framebuffer(), renderTargets.framebuffer(target), rect.left, rect.bottom,
+             rect.right, rect.top);
+}
+
 void colourPass(const EyePass& eye) {
   setPerspectiveView(viewWidth, viewHeight);
   viewportOfTarget(eye.targets.colour);
   renderTargets.bind(eye.targets.colour);
-  clearTarget();
   glLoadIdentity();
   applyEyeView(eye.view);
 
   if (multitextureAvailable()) glActiveTextureARB(GL_TEXTURE0_ARB);
-  glBindTexture(GL_TEXTURE_2D, renderTargets.texture(ShadowTarget));
+  const GLuint shadowImage = renderTargets.texture(ShadowTarget);
+  glBindTexture(GL_TEXTURE_2D, shadowImage);
   // Texture matrix 0 takes world points into the shadow image's [0, 1] range.
   glMatrixMode(GL_TEXTURE);
   glLoadIdentity();
@@ -194,7 +328,60 @@ void colourPass(const EyePass& eye) {
   useProgram(ColourProgram);
   if (shaderPrograms.ready()) shaderPrograms.setUniform1i(ColourProgram, "shadowMap", 0);
   setLightUniform(ColourProgram);
-  drawScene();
+
+  // While the eye stands still only the characters' shadows change the
+  // scene's colour image: the scene is kept as its own shadows leave it
+  // and drawn again only where a character's shadow can fall.
+  SceneColour& kept = colourOfScene[eye.view == EyeView::Right ? 1 : 0];
+  const std::uint64_t key = viewKey();
+  std::vector<AxisBox> marks;
+  bool framed =
+      !characters || characters->shadowReaches(lightDirection(), lowestSeenReceiver(), marks);
+  const ViewVolume view = ViewVolume::current();
+  marks.erase(
+      std::remove_if(marks.begin(), marks.end(),
+                     [&view](const AxisBox& box) { return view.excludesBox(box.low, box.high); }),
+      marks.end());
+  // A little wider than the shadows reach, against the depth test's rounding.
+  marks = widened(marks, 0.02f);
+  PixelRect rect;
+  const int size = renderTargets.size(eye.targets.colour);
+  framed = framed && rectOfBoxes(marks, size, rect);
+  if (kept.held && kept.heldKey != key) kept.held = false;
+  bool copied = false;
+  if (framed && kept.held) {
+    copied = kept.copy.restore(renderTargets, eye.targets.colour, key);
+    kept.held = copied;
+  }
+  if (!copied) {
+    clearTarget();
+    const GLuint shadowOfSceneAlone = shadowOfScene.texture(worldScene.generation);
+    // A character too near the eye only makes this frame draw it all.
+    if (framed && !kept.held && key == kept.lastKey && shadowOfSceneAlone != 0 &&
+        !kept.copy.refused() && kept.canvas.makeFor(renderTargets, eye.targets.colour)) {
+      glBindTexture(GL_TEXTURE_2D, shadowOfSceneAlone);
+      drawScene();
+      copied = kept.copy.take(renderTargets, eye.targets.colour, key);
+      if (copied) {
+        // The canvas's depth, drawn as the target's was.
+        glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, kept.canvas.framebuffer());
+        glPushAttrib(GL_COLOR_BUFFER_BIT);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        drawScene();
+        glPopAttrib();
+        renderTargets.bind(eye.targets.colour);
+        kept.held = true;
+        kept.heldKey = key;
+      } else {
+        clearTarget();
+      }
+      glBindTexture(GL_TEXTURE_2D, shadowImage);
+    }
+    if (!copied) drawScene();
+  }
+  if (copied && !marks.empty()) redrawWhereShadowsFall(kept, eye.targets.colour, marks, rect);
+  kept.lastKey = key;
   drawWaterQuad(waterHalfSize);
 
   // Without unit selection the reset below would hit texture matrix 0, the
@@ -284,6 +471,12 @@ void releaseFrameCopies() {
   for (StillCopy& still : normalOfScene) {
     still.copy.release();
     still.lastKey = 0;
+  }
+  for (SceneColour& kept : colourOfScene) {
+    kept.copy.release();
+    kept.canvas.release();
+    kept.lastKey = 0;
+    kept.held = false;
   }
 }
 

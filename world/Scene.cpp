@@ -510,7 +510,7 @@ void SceneMesh::upload() {
   fillBuffer(indexBuffer, GL_ELEMENT_ARRAY_BUFFER_ARB, indexCount * 4, indexArray);
 }
 
-void SceneMesh::draw() {
+void SceneMesh::draw(const std::vector<AxisBox>* meeting) {
   // Without buffer objects the arrays are drawn from memory, with buffer 0
   // bound so that an earlier mesh's buffers do not capture the pointers.
   const bool buffered = positionBuffer != 0 && glBindBufferARB;
@@ -541,8 +541,17 @@ void SceneMesh::draw() {
     glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, at);
   };
   std::int64_t runFirst = 0, runEnd = 0;
+  auto wanted = [&](const ScenePiece& piece) {
+    if (view.excludesBox(piece.low, piece.high)) return false;
+    if (!meeting) return true;
+    const AxisBox box{{piece.low[0], piece.low[1], piece.low[2]},
+                      {piece.high[0], piece.high[1], piece.high[2]}};
+    for (const AxisBox& other : *meeting)
+      if (box.meets(other)) return true;
+    return false;
+  };
   for (const ScenePiece& piece : pieces) {
-    if (view.excludesBox(piece.low, piece.high)) continue;
+    if (!wanted(piece)) continue;
     if (piece.firstIndex != runEnd) {
       if (runEnd > runFirst) drawRange(runFirst, runEnd);
       runFirst = piece.firstIndex;
@@ -620,8 +629,8 @@ bool Scene::load(const char* path) {
   return true;
 }
 
-void Scene::draw() {
-  for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].draw();
+void Scene::draw(const std::vector<AxisBox>* meeting) {
+  for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].draw(meeting);
   if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
     glDisable(GL_TEXTURE_2D);

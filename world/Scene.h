@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gl/GlApi.h"
+#include "gl/ViewVolume.h"
 
 class SceneVector {
  public:
@@ -52,7 +53,8 @@ class SceneMesh {
   // Builds the arrays unless the parser already has, then fills the buffers.
   // Without the buffer entry points the mesh is drawn from its arrays.
   void upload();
-  void draw();
+  // The pieces in view, or only those of them meeting one of `meeting`.
+  void draw(const std::vector<AxisBox>* meeting = nullptr);
   void deleteBuffers();
 
   std::int32_t vertexCount = 0, faceCount = 0, texCoordCount = 0;
@@ -93,7 +95,7 @@ class Scene {
   bool load(const char* path);
   // Parses and builds the arrays without touching GL.
   bool parse(const char* path);
-  void draw();
+  void draw(const std::vector<AxisBox>* meeting = nullptr);
   void deleteBuffers();
   void clear();
 
