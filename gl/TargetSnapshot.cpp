@@ -15,6 +15,22 @@ GLint boundFramebuffer() {
   return bound;
 }
 
+// Binds a new framebuffer drawing into `colour`, with a new renderbuffer of
+// `depthFormat` as its depth, and as its stencil when the format packs one.
+void attachNew(GLuint colour, GLenum depthFormat, int size, GLuint& depth, GLuint& framebuffer) {
+  glGenRenderbuffersEXT(1, &depth);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, depthFormat, size, size);
+  glGenFramebuffersEXT(1, &framebuffer);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
+  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour, 0);
+  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                               depth);
+  if (depthFormat == GL_DEPTH24_STENCIL8_EXT)
+    glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
+                                 depth);
+}
+
 }  // namespace
 
 bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
@@ -38,15 +54,7 @@ bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
   // Sampled in place of the target, the copy must be sampled the same way.
   for (int i = 0; i < 4; ++i) glTexParameteri(GL_TEXTURE_2D, sampling[i], samplingOfTarget[i]);
   glBindTexture(GL_TEXTURE_2D, 0);
-  glGenRenderbuffersEXT(1, &depth_);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depth_);
-  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, size, size);
-  glGenFramebuffersEXT(1, &framebuffer_);
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour_,
-                            0);
-  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                               depth_);
+  attachNew(colour_, GL_DEPTH_COMPONENT, size, depth_, framebuffer_);
   // Judged without glGetError, which would take a pending error away from
   // the frame that logs it. A copy that cannot be made is not tried again.
   GLint format = 0, width = 0;
@@ -138,17 +146,7 @@ bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
   glTexImage2D(GL_TEXTURE_2D, 0, format, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glBindTexture(GL_TEXTURE_2D, 0);
-  glGenRenderbuffersEXT(1, &depthStencil_);
-  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, depthStencil_);
-  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH24_STENCIL8_EXT, size, size);
-  glGenFramebuffersEXT(1, &framebuffer_);
-  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer_);
-  glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, colour_,
-                            0);
-  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                               depthStencil_);
-  glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_STENCIL_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                               depthStencil_);
+  attachNew(colour_, GL_DEPTH24_STENCIL8_EXT, size, depthStencil_, framebuffer_);
   const bool complete =
       glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));

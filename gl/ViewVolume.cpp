@@ -6,18 +6,22 @@
 
 bool ViewVolume::enabled = true;
 
-ViewVolume ViewVolume::current() {
+void ViewVolume::clipMatrix(float (&m)[16]) {
   GLfloat projection[16], modelview[16];
   glGetFloatv(GL_PROJECTION_MATRIX, projection);
   glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-  // Clip = projection * modelview, column-major: row r of it is m[r + 4c].
-  float m[16];
   for (int c = 0; c < 4; ++c)
     for (int r = 0; r < 4; ++r) {
       float sum = 0.0f;
       for (int k = 0; k < 4; ++k) sum += projection[r + 4 * k] * modelview[k + 4 * c];
       m[r + 4 * c] = sum;
     }
+}
+
+ViewVolume ViewVolume::current() {
+  // Row r of the clip matrix is m[r + 4c].
+  float m[16];
+  clipMatrix(m);
   // Each plane is the w row plus or minus the x, y or z row: -w <= x <= w...
   ViewVolume volume;
   for (int axis = 0; axis < 3; ++axis)

@@ -18,6 +18,9 @@ class ViewVolume {
  public:
   // The volume of the matrices in force now, in the modelview's own space.
   static ViewVolume current();
+  // The projection times the modelview in force, column-major: the matrix
+  // that takes points into clip coordinates.
+  static void clipMatrix(float (&m)[16]);
 
   // True when a sphere lies wholly outside; a sphere that only touches the
   // volume counts as inside.

@@ -204,20 +204,13 @@ struct PixelRect {
 };
 
 // Where the boxes show in a target of `size` pixels under the matrices in
-// force, a pixel wider all round; false when one reaches the eye's near
-// plane, as it could show anywhere.
+// force, a pixel wider all round; the whole target when one reaches the
+// eye's near plane. False when one reaches past the far plane.
 bool rectOfBoxes(const std::vector<AxisBox>& boxes, int size, PixelRect& rect) {
-  GLfloat projection[16], modelview[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
   float m[16];
-  for (int c = 0; c < 4; ++c)
-    for (int r = 0; r < 4; ++r) {
-      float sum = 0.0f;
-      for (int k = 0; k < 4; ++k) sum += projection[r + 4 * k] * modelview[k + 4 * c];
-      m[r + 4 * c] = sum;
-    }
+  ViewVolume::clipMatrix(m);
   float low[2] = {1.0f, 1.0f}, high[2] = {-1.0f, -1.0f};
+  bool anywhere = false;
   for (const AxisBox& box : boxes)
     for (int corner = 0; corner < 8; ++corner) {
       const float p[3] = {(corner & 1) ? box.high[0] : box.low[0],
@@ -226,7 +219,11 @@ bool rectOfBoxes(const std::vector<AxisBox>& boxes, int size, PixelRect& rect) {
       float clip[4];
       for (int r = 0; r < 4; ++r)
         clip[r] = m[r] * p[0] + m[r + 4] * p[1] + m[r + 8] * p[2] + m[r + 12];
-      if (!(clip[2] > -clip[3] && clip[3] > 0.0f)) return false;
+      if (!(clip[2] < clip[3])) return false;
+      if (!(clip[2] > -clip[3] && clip[3] > 0.0f)) {
+        anywhere = true;
+        continue;
+      }
       for (int axis = 0; axis < 2; ++axis) {
         low[axis] = std::min(low[axis], clip[axis] / clip[3]);
         high[axis] = std::max(high[axis], clip[axis] / clip[3]);
@@ -236,7 +233,9 @@ bool rectOfBoxes(const std::vector<AxisBox>& boxes, int size, PixelRect& rect) {
     const float at = std::floor((device * 0.5f + 0.5f) * static_cast<float>(size)) + more;
     return static_cast<int>(std::min(std::max(at, 0.0f), static_cast<float>(size)));
   };
-  rect = {pixel(low[0], -1.0f), pixel(low[1], -1.0f), pixel(high[0], 2.0f), pixel(high[1], 2.0f)};
+  rect = anywhere ? PixelRect{0, 0, size, size}
+                  : PixelRect{pixel(low[0], -1.0f), pixel(low[1], -1.0f), pixel(high[0], 2.0f),
+                              pixel(high[1], 2.0f)};
   return true;
 }
 
@@ -266,10 +265,11 @@ std::vector<AxisBox> widened(const std::vector<AxisBox>& boxes, float by) {
 // Draws the scene again, under the shadow image in force, at the pixels
 // whose surface lies in one of the boxes. In the canvas, which holds the
 // scene's depth: its colour there is set to the kept copy's, a stencil
-// marks the pixels (the box faces in front of the surface, counted in and
-// out), and the pieces meeting the boxes are drawn in their order where
-// their depth equals the surface's, which gives each pixel what a full draw
-// would. Then the rectangle goes back into the target.
+// marks the pixels (box faces behind the surface: a back face counts in, a
+// front face out, which holds with the eye inside a box too), and the
+// pieces meeting the boxes are drawn in their order where their depth
+// equals the surface's, which gives each pixel what a full draw would.
+// Then the rectangle goes back into the target.
 void redrawWhereShadowsFall(const SceneColour& kept, int target, const std::vector<AxisBox>& marks,
                             const PixelRect& rect) {
   // Wider than the marks by more than the depth buffer's steps, so every
@@ -289,13 +289,12 @@ void redrawWhereShadowsFall(const SceneColour& kept, int target, const std::vect
   glEnable(GL_CULL_FACE);
   glEnable(GL_STENCIL_TEST);
   glStencilFunc(GL_ALWAYS, 0, 0xff);
-  glCullFace(GL_BACK);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-  drawBoxes(marks);
   glCullFace(GL_FRONT);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
+  glStencilOp(GL_KEEP, GL_INCR, GL_KEEP);
   drawBoxes(marks);
   glCullFace(GL_BACK);
+  glStencilOp(GL_KEEP, GL_DECR, GL_KEEP);
+  drawBoxes(marks);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glStencilFunc(GL_NOTEQUAL, 0, 0xff);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
@@ -356,7 +355,7 @@ void colourPass(const EyePass& eye) {
   if (!copied) {
     clearTarget();
     const GLuint shadowOfSceneAlone = shadowOfScene.texture(worldScene.generation);
-    // A character too near the eye only makes this frame draw it all.
+    // A shadow reaching past the far plane only makes this frame draw it all.
     if (framed && !kept.held && key == kept.lastKey && shadowOfSceneAlone != 0 &&
         !kept.copy.refused() && kept.canvas.makeFor(renderTargets, eye.targets.colour)) {
       glBindTexture(GL_TEXTURE_2D, shadowOfSceneAlone);
