@@ -204,38 +204,48 @@ struct PixelRect {
 };
 
 // Where the boxes show in a target of `size` pixels under the matrices in
-// force, a pixel wider all round; the whole target when one reaches the
-// eye's near plane. False when one reaches past the far plane.
+// force, a pixel wider all round: their corners, and where their edges cross
+// the eye's near plane, seen from the eye. False when one reaches past the
+// far plane.
 bool rectOfBoxes(const std::vector<AxisBox>& boxes, int size, PixelRect& rect) {
   float m[16];
   ViewVolume::clipMatrix(m);
   float low[2] = {1.0f, 1.0f}, high[2] = {-1.0f, -1.0f};
-  bool anywhere = false;
-  for (const AxisBox& box : boxes)
+  auto see = [&](const float(&clip)[4]) {
+    for (int axis = 0; axis < 2; ++axis) {
+      low[axis] = std::min(low[axis], clip[axis] / clip[3]);
+      high[axis] = std::max(high[axis], clip[axis] / clip[3]);
+    }
+  };
+  for (const AxisBox& box : boxes) {
+    float clip[8][4];
+    float beyondNear[8];  // z + w: not negative on the far side of the near plane
     for (int corner = 0; corner < 8; ++corner) {
       const float p[3] = {(corner & 1) ? box.high[0] : box.low[0],
                           (corner & 2) ? box.high[1] : box.low[1],
                           (corner & 4) ? box.high[2] : box.low[2]};
-      float clip[4];
       for (int r = 0; r < 4; ++r)
-        clip[r] = m[r] * p[0] + m[r + 4] * p[1] + m[r + 8] * p[2] + m[r + 12];
-      if (!(clip[2] < clip[3])) return false;
-      if (!(clip[2] > -clip[3] && clip[3] > 0.0f)) {
-        anywhere = true;
-        continue;
-      }
-      for (int axis = 0; axis < 2; ++axis) {
-        low[axis] = std::min(low[axis], clip[axis] / clip[3]);
-        high[axis] = std::max(high[axis], clip[axis] / clip[3]);
-      }
+        clip[corner][r] = m[r] * p[0] + m[r + 4] * p[1] + m[r + 8] * p[2] + m[r + 12];
+      if (!(clip[corner][2] < clip[corner][3])) return false;
+      beyondNear[corner] = clip[corner][2] + clip[corner][3];
+      if (beyondNear[corner] >= 0.0f && clip[corner][3] > 0.0f) see(clip[corner]);
     }
+    for (int from = 0; from < 8; ++from)
+      for (int bit : {1, 2, 4}) {
+        const int to = from | bit;
+        if (to == from || (beyondNear[from] < 0.0f) == (beyondNear[to] < 0.0f)) continue;
+        const float t = beyondNear[from] / (beyondNear[from] - beyondNear[to]);
+        float crossing[4];
+        for (int r = 0; r < 4; ++r) crossing[r] = clip[from][r] + t * (clip[to][r] - clip[from][r]);
+        if (crossing[3] > 0.0f) see(crossing);
+      }
+  }
   auto pixel = [size](float device, float more) {
     const float at = std::floor((device * 0.5f + 0.5f) * static_cast<float>(size)) + more;
     return static_cast<int>(std::min(std::max(at, 0.0f), static_cast<float>(size)));
   };
-  rect = anywhere ? PixelRect{0, 0, size, size}
-                  : PixelRect{pixel(low[0], -1.0f), pixel(low[1], -1.0f), pixel(high[0], 2.0f),
-                              pixel(high[1], 2.0f)};
+  rect = {pixel(low[0], -1.0f), pixel(low[1], -1.0f), pixel(high[0], 2.0f), pixel(high[1], 2.0f)};
+  if (rect.right <= rect.left || rect.top <= rect.bottom) rect = {0, 0, size, size};
   return true;
 }
 
