@@ -15,6 +15,14 @@ GLint boundFramebuffer() {
   return bound;
 }
 
+GLint formatOf(GLuint texture) {
+  GLint format = 0;
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return format;
+}
+
 // Binds a new framebuffer drawing into `colour`, with a new renderbuffer of
 // `depthFormat` as its depth, and as its stencil when the format packs one.
 void attachNew(GLuint colour, GLenum depthFormat, int size, GLuint& depth, GLuint& framebuffer) {
@@ -88,10 +96,7 @@ bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64
   if (!targets.ready() || index < 0 || index >= targets.count() || targets.renderbuffer(index) == 0)
     return false;
   const int size = targets.size(index);
-  GLint format = 0;
-  glBindTexture(GL_TEXTURE_2D, targets.texture(index));
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  const GLint format = formatOf(targets.texture(index));
   const GLint bound = boundFramebuffer();
   const bool ready = (framebuffer_ != 0 && size_ == size && glBlitFramebufferEXT) ||
                      (!refused_ && make(targets.texture(index), static_cast<GLenum>(format), size));
@@ -130,10 +135,7 @@ void TargetSnapshot::release() {
 bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
   if (refused_ || !targets.ready() || index < 0 || index >= targets.count()) return false;
   const int size = targets.size(index);
-  GLint format = 0;
-  glBindTexture(GL_TEXTURE_2D, targets.texture(index));
-  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-  glBindTexture(GL_TEXTURE_2D, 0);
+  const GLint format = formatOf(targets.texture(index));
   if (framebuffer_ != 0 && size == size_ && format == format_) return true;
   release();
   if (!glBlitFramebufferEXT || !extensionSupported("GL_EXT_packed_depth_stencil")) {

@@ -49,8 +49,7 @@ struct SceneColour {
   TargetSnapshot copy;
   StencilCanvas canvas;
   std::uint64_t lastKey = 0;
-  std::uint64_t heldKey = 0;
-  bool held = false;
+  bool held = false;  // the canvas holds the depth of what the copy holds
 };
 SceneColour colourOfScene[2];
 
@@ -356,7 +355,6 @@ void colourPass(const EyePass& eye) {
   PixelRect rect;
   const int size = renderTargets.size(eye.targets.colour);
   framed = framed && rectOfBoxes(marks, size, rect);
-  if (kept.held && kept.heldKey != key) kept.held = false;
   bool copied = false;
   if (framed && kept.held) {
     copied = kept.copy.restore(renderTargets, eye.targets.colour, key);
@@ -381,7 +379,6 @@ void colourPass(const EyePass& eye) {
         glPopAttrib();
         renderTargets.bind(eye.targets.colour);
         kept.held = true;
-        kept.heldKey = key;
       } else {
         clearTarget();
       }
