@@ -169,8 +169,11 @@ TEST_F(SoakTest, HundredRebuildsKeepTheSameObjectsAndMemory) {
 }
 
 // Every frame updates, every tenth also draws, to keep the run short: drawing
-// all 10,000 leaves memory as flat (under 1 MB on llvmpipe) in ten times the
-// time.
+// all 10,000 leaves memory as flat in ten times the time. Redrawing where the
+// characters' shadows fall draws other pieces every frame; the driver's
+// buffers of new sizes lift glibc's heap for a while (about 2.5 MB, then flat
+// over 30,000 frames; none with a fixed MALLOC_MMAP_THRESHOLD_). A leak of
+// 4 KB a drawn frame still fails.
 TEST_F(SoakTest, TenThousandFramesOfWalkingKeepTheMemoryFlat) {
   ASSERT_TRUE(openRenderWindow(&window));
   ASSERT_TRUE(initDemo(&window, &keys));
@@ -189,7 +192,7 @@ TEST_F(SoakTest, TenThousandFramesOfWalkingKeepTheMemoryFlat) {
   glDisable(GL_SCISSOR_TEST);
   shutdownDemo();
   closeRenderWindow(&window);
-  EXPECT_LT(growth, 2 * MB) << "resident memory grew " << growth / 1024
+  EXPECT_LT(growth, 4 * MB) << "resident memory grew " << growth / 1024
                             << " KB from frame 100 to 10,000";
 }
 
