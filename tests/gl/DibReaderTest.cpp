@@ -3,6 +3,8 @@
 // broken file it must refuse with exactly one message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -171,8 +173,24 @@ TEST(DibReader, UncompressedImagesOfEveryKind) {
   }
 }
 
+// Palette indices of a picture left black but for the given pixels.
+std::vector<int> sparse(int width, int height, std::initializer_list<std::array<int, 3>> painted) {
+  std::vector<int> indices(static_cast<size_t>(width) * height, -1);
+  for (const auto& [x, y, index] : painted) indices[static_cast<size_t>(y) * width + x] = index;
+  return indices;
+}
+
+// Each row a run of three, then a line end: a few bytes for a big picture.
+Bytes shortRows(int height) {
+  Bytes data;
+  for (int y = 0; y < height; ++y) data += bytes({3, 1, 0, 0});
+  return data + bytes({0, 1});
+}
+
 TEST(DibReader, RunLengthEncodedImages) {
   TestDir dir;
+  std::vector<int> rowsStartingWithThree = sparse(1024, 1024, {});
+  for (int y = 0; y < 1024; ++y) std::fill_n(rowsStartingWithThree.begin() + y * 1024, 3, 1);
   struct Case {
     const char* name;
     int bits, width, height;
@@ -207,6 +225,12 @@ TEST(DibReader, RunLengthEncodedImages) {
        1,
        bytes({0, 3, 0xAB, 0xC0, 1, 0xD0, 0, 1}),
        {10, 11, 12, 13}},
+      // Sparse pictures far larger than their data: line ends, deltas and
+      // the end of the bitmap leave pixels unpainted.
+      {"rle8 sparse rows", 8, 1024, 1024, shortRows(1024), rowsStartingWithThree},
+      {"rle8 nothing but the end of the bitmap", 8, 511, 1, bytes({0, 1}), sparse(511, 1, {})},
+      {"rle4 sparse delta", 4, 600, 400, bytes({2, 0x12, 0, 2, 200, 150, 2, 0x34, 0, 1}),
+       sparse(600, 400, {{0, 0, 1}, {1, 0, 2}, {202, 150, 3}, {203, 150, 4}})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -254,9 +278,11 @@ TEST(DibReader, RefusesBrokenFilesWithOneMessage) {
       {infoHeader(INT_MAX, INT_MAX, 24) + row24, memory},
       {infoHeader(1 << 16, INT_MIN, 24) + row24, memory},
       {infoHeader(40000, 40000, 8, 1, 4) + gray4 + bytes({0, 1}), memory},
-      // Run-length data far too short for its picture (819 MB from 58 bytes).
+      // Run-length pictures larger than any texture wants (819 MB and 251 MB
+      // from a few bytes).
       {infoHeader(14596, 18704, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
-      {infoHeader(511, 1, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
+      {infoHeader(83886084, 1, 4, 2, 4) + gray4 + bytes({0, 1}), conversion},
+      {infoHeader(4097, 4096, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i));
