@@ -78,9 +78,15 @@ void CharacterManager::boxAround(std::int32_t index, float (&low)[3], float (&hi
 }
 
 void CharacterManager::draw() {
+  for (std::int32_t i = 0; i < placed_; ++i) model_.draw(&characters_[i].animation);
+  drawn_ = placed_;
+  // Drawing leaves unit 1 active; so does drawing none of them.
+  if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
+}
+
+void CharacterManager::drawIn(const ViewVolume& view) {
   // Characters wholly outside the pass's view would only cost their
   // triangles' setup.
-  const ViewVolume view = ViewVolume::current();
   drawn_ = 0;
   for (std::int32_t i = 0; i < placed_; ++i) {
     float low[3], high[3];
@@ -89,7 +95,6 @@ void CharacterManager::draw() {
     model_.draw(&characters_[i].animation);
     ++drawn_;
   }
-  // Drawing leaves unit 1 active; so does drawing none of them.
   if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
 }
 
@@ -99,17 +104,11 @@ bool CharacterManager::shadowReaches(const Vector3& light, float lowest,
   if (!(light.y < 0.0f)) return false;
   // A few shadow texels more than the characters reach.
   constexpr float texels = 0.05f;
+  const float towards[3] = {light.x, light.y, light.z};
   for (std::int32_t i = 0; i < placed_; ++i) {
     AxisBox box;
     boxAround(i, box.low, box.high);
-    const float along = (box.high[1] + texels - lowest) / -light.y;
-    const float move[3] = {light.x * along, light.y * along, light.z * along};
-    for (int axis = 0; axis < 3; ++axis) {
-      box.low[axis] = std::min(box.low[axis], box.low[axis] + move[axis]) - texels;
-      box.high[axis] = std::max(box.high[axis], box.high[axis] + move[axis]) + texels;
-    }
-    box.low[1] = std::max(box.low[1], std::min(lowest, box.high[1]));
-    reaches.push_back(box);
+    reaches.push_back(shadowReach(box, towards, lowest, texels));
   }
   return true;
 }

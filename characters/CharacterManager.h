@@ -19,7 +19,10 @@ class CharacterManager : public DemoComponent {
   explicit CharacterManager(std::int32_t characterCount = 20);
   ~CharacterManager() override;
   void initialize() override;
+  // Every character.
   void draw() override;
+  // Only the characters that can put a pixel into `view`.
+  void drawIn(const ViewVolume& view);
   void update(float elapsedMs) override;
   // Draws only the characters whose shadow could fall inside one of the
   // views: cast along `light` (pointing downwards), it reaches no lower

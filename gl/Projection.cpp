@@ -1,14 +1,35 @@
 #include "gl/Projection.h"
 
+#include <cmath>
+
 #include "gl/GlApi.h"
+
+namespace {
+
+constexpr double fieldOfViewDegrees = 75.0;
+constexpr float nearDistance = 0.1f;
+
+// A window shrunk to no height keeps a usable aspect instead of dividing by 0.
+double aspectOf(int width, int height) {
+  return static_cast<double>(width) / static_cast<double>(height > 0 ? height : 1);
+}
+
+}  // namespace
 
 void setPerspectiveView(int width, int height) {
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  // A window shrunk to no height keeps a usable aspect instead of dividing by 0.
-  const double aspect = static_cast<double>(width) / static_cast<double>(height > 0 ? height : 1);
-  gluPerspective(75.0, aspect, static_cast<double>(0.1f), 200.0);
+  gluPerspective(fieldOfViewDegrees, aspectOf(width, height), static_cast<double>(nearDistance),
+                 200.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+}
+
+float nearPlaneReach(int width, int height) {
+  const double halfHeight = std::tan(fieldOfViewDegrees * 3.14159265358979 / 360.0);
+  const double halfWidth = halfHeight * std::fabs(aspectOf(width, height));
+  // A little more than the exact corner, against rounding.
+  return static_cast<float>(
+      nearDistance * std::sqrt(1.0 + halfWidth * halfWidth + halfHeight * halfHeight) * 1.01);
 }

@@ -5,8 +5,6 @@
 
 PFNGLBLITFRAMEBUFFEREXTPROC glBlitFramebufferEXT = nullptr;
 
-bool TargetSnapshot::enabled = true;
-
 namespace {
 
 GLint boundFramebuffer() {
@@ -91,7 +89,6 @@ void TargetSnapshot::copy(GLuint from, GLuint to) const {
 }
 
 bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64_t key) {
-  if (!enabled) return false;
   valid_ = false;
   if (!targets.ready() || index < 0 || index >= targets.count() || targets.renderbuffer(index) == 0)
     return false;
@@ -112,8 +109,8 @@ bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64
 }
 
 bool TargetSnapshot::restore(const RenderTargetSet& targets, int index, std::uint64_t key) const {
-  if (!enabled || !valid_ || !glBlitFramebufferEXT || index != index_ || key != key_ ||
-      !targets.ready() || index >= targets.count() || targets.size(index) != size_)
+  if (!valid_ || !glBlitFramebufferEXT || index != index_ || key != key_ || !targets.ready() ||
+      index >= targets.count() || targets.size(index) != size_)
     return false;
   const GLint bound = boundFramebuffer();
   copy(framebuffer_, targets.framebuffer(index));

@@ -34,10 +34,6 @@ class TargetSnapshot {
   // The driver would not make the copy: no use drawing for one.
   bool refused() const { return refused_; }
 
-  // Off: nothing is taken or restored, and every pass draws everything
-  // (pictures with and without must be the same).
-  static bool enabled;
-
  private:
   GLuint framebuffer_ = 0;
   GLuint colour_ = 0;

@@ -1,10 +1,9 @@
 #include "gl/ViewVolume.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "gl/GlApi.h"
-
-bool ViewVolume::enabled = true;
 
 void ViewVolume::clipMatrix(float (&m)[16]) {
   GLfloat projection[16], modelview[16];
@@ -41,14 +40,12 @@ ViewVolume ViewVolume::current() {
 }
 
 bool ViewVolume::excludesSphere(float x, float y, float z, float radius) const {
-  if (!enabled) return false;
   for (const auto& p : planes_)
     if (p[0] * x + p[1] * y + p[2] * z + p[3] < -radius) return true;
   return false;
 }
 
 bool ViewVolume::excludesBox(const float (&low)[3], const float (&high)[3]) const {
-  if (!enabled) return false;
   for (const auto& p : planes_) {
     // The corner farthest along the plane's normal.
     const float x = p[0] >= 0.0f ? high[0] : low[0];
@@ -57,4 +54,25 @@ bool ViewVolume::excludesBox(const float (&low)[3], const float (&high)[3]) cons
     if (p[0] * x + p[1] * y + p[2] * z + p[3] < 0.0f) return true;
   }
   return false;
+}
+
+AxisBox shadowReach(const AxisBox& caster, const float (&light)[3], float lowest, float margin) {
+  AxisBox reach = caster;
+  const float along = (caster.high[1] + margin - lowest) / -light[1];
+  for (int axis = 0; axis < 3; ++axis) {
+    const float move = light[axis] * along;
+    reach.low[axis] = std::min(caster.low[axis], caster.low[axis] + move) - margin;
+    reach.high[axis] = std::max(caster.high[axis], caster.high[axis] + move) + margin;
+  }
+  reach.low[1] = std::max(reach.low[1], std::min(lowest, reach.high[1]));
+  return reach;
+}
+
+AxisBox widened(const AxisBox& box, float by) {
+  AxisBox wider = box;
+  for (int axis = 0; axis < 3; ++axis) {
+    wider.low[axis] -= by;
+    wider.high[axis] += by;
+  }
+  return wider;
 }

@@ -14,6 +14,14 @@ struct AxisBox {
   }
 };
 
+// The box swept along `light` (pointing downwards) until it lies below
+// `lowest` and cut off there, `margin` wider all round: every point no lower
+// than `lowest` that a shadow of something in `caster` can darken.
+AxisBox shadowReach(const AxisBox& caster, const float (&light)[3], float lowest, float margin);
+
+// The box `by` wider on every side.
+AxisBox widened(const AxisBox& box, float by);
+
 class ViewVolume {
  public:
   // The volume of the matrices in force now, in the modelview's own space.
@@ -27,10 +35,6 @@ class ViewVolume {
   bool excludesSphere(float x, float y, float z, float radius) const;
   // The same for an axis-aligned box given by its two opposite corners.
   bool excludesBox(const float (&low)[3], const float (&high)[3]) const;
-
-  // Off: every caller draws everything (pictures with and without culling
-  // must be the same).
-  static bool enabled;
 
  private:
   float planes_[6][4] = {};  // a x + b y + c z + d >= 0 inside, (a, b, c) unit

@@ -14,12 +14,14 @@
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/TargetSnapshot.h"
-#include "gl/ViewVolume.h"
 #include "gl/Textures.h"
+#include "gl/ViewVolume.h"
 #include "render/Composite.h"
 #include "render/DemoSlots.h"
 #include "render/DemoState.h"
 #include "world/Scene.h"
+
+bool plainFrames = false;
 
 GLfloat lightModelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 GLfloat lightProjection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -34,12 +36,6 @@ constexpr float waterHighest = -0.444f;
 enum class EyeView { Single, Left, Right };
 
 TargetSnapshot shadowOfScene;
-
-struct StillCopy {
-  TargetSnapshot copy;
-  std::uint64_t lastKey = 0;
-};
-StillCopy normalOfScene[2];  // single or left eye, right eye
 
 // What the colour pass keeps of the scene while an eye stands still: the
 // scene under the shadows of the scene alone, and its depth in a canvas
@@ -110,16 +106,24 @@ void setCameraUniform(int slot) {
 
 // The scene's drawing selects texture units and binds buffers through the
 // multitexture table; without those entry points it is left out.
-void drawScene(const std::vector<AxisBox>* meeting = nullptr) {
+// Plain frames draw it as its file lists it.
+void drawScene(const ViewVolume* view = nullptr, const std::vector<AxisBox>* meeting = nullptr) {
   if (!multitextureAvailable()) return;
   if (worldScene.meshCount > 0 && (!glBindBufferARB || !glClientActiveTextureARB)) return;
-  worldScene.draw(meeting);
+  if (plainFrames)
+    worldScene.drawAsFiled();
+  else
+    worldScene.draw(view, meeting);
 }
 
 // The characters' drawing works on texture unit 1 itself, and draws nothing
-// without unit selection.
-void drawCharacters() {
-  if (characters) characters->draw();
+// without unit selection. Plain frames draw every one of them.
+void drawCharacters(const ViewVolume& view) {
+  if (!characters) return;
+  if (plainFrames)
+    characters->draw();
+  else
+    characters->drawIn(view);
 }
 
 // The lowest point of the scene or the water: no shadow falls lower.
@@ -132,17 +136,37 @@ float lowestReceiver() {
 }
 
 // The lowest point of the scene the colour image can show. The water is
-// opaque there: an eye above it, over it, sees nothing below it.
+// opaque there: an eye above it and over it, with the near plane wholly
+// above it too, sees below the water only past the water's edge.
 float lowestSeenReceiver() {
   const Vector3& eye = demoCamera.eye;
-  const float side = std::fabs(eyeOffset) + 0.01f;  // the eyes of a pair stand apart
+  // The eyes of a pair stand apart, and the near plane reaches further.
+  const float side = std::fabs(eyeOffset) + nearPlaneReach(viewWidth, viewHeight);
   const bool overWater = eye.y - side > waterHighest && std::fabs(eye.x) + side < waterHalfSize &&
                          std::fabs(eye.z) + side < waterHalfSize;
-  return overWater ? waterLowest : lowestReceiver();
+  if (!overWater) return lowestReceiver();
+  float lowest = waterLowest;
+  for (std::int32_t m = 0; m < worldScene.meshCount; ++m)
+    for (const ScenePiece& piece : worldScene.meshes[m].pieces) {
+      const bool beyondWater = std::min(piece.low[0], piece.low[2]) < -waterHalfSize ||
+                               std::max(piece.high[0], piece.high[2]) > waterHalfSize;
+      if (beyondWater) lowest = std::min(lowest, piece.low[1]);
+    }
+  return lowest;
 }
 
 Vector3 lightDirection() {
   return Vector3(-lightPosition[0], -lightPosition[1], -lightPosition[2]).normalized();
+}
+
+// Where the water's shadow can fall on what lies no lower than `lowest`. The
+// water moves, so the scene's shadow image, which is kept, leaves it out.
+AxisBox waterShadowReach(float lowest) {
+  const AxisBox water{{-waterHalfSize, waterLowest, -waterHalfSize},
+                      {waterHalfSize, waterHighest, waterHalfSize}};
+  const Vector3 light = lightDirection();
+  const float towards[3] = {light.x, light.y, light.z};
+  return shadowReach(water, towards, lowest, 0.05f);
 }
 
 // The characters whose shadows an eye of this frame can see: the others
@@ -180,7 +204,8 @@ void shadowPass() {
   // scene drawn into it is the same every frame: it is kept from the first
   // frame and copied back whole, colour and depth, which stands in for both
   // the clear and the scene's triangles.
-  const bool copied = shadowOfScene.restore(renderTargets, ShadowTarget, worldScene.generation);
+  const bool copied =
+      !plainFrames && shadowOfScene.restore(renderTargets, ShadowTarget, worldScene.generation);
   if (!copied) clearTarget();
   glLoadIdentity();
   gluLookAt(lightPosition[0], lightPosition[1], lightPosition[2], 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
@@ -188,14 +213,17 @@ void shadowPass() {
   glGetFloatv(GL_PROJECTION_MATRIX, lightProjection);
   useProgram(DepthProgram);
   setLightUniform(DepthProgram);
-  // The water is left out: it is the lowest surface and opaque in the colour
-  // image, so nothing it could shadow is ever seen, and its own test finds
-  // it lit either way. That spares filling the whole 2048 float target once.
   if (!copied) {
     drawScene();
-    shadowOfScene.take(renderTargets, ShadowTarget, worldScene.generation);
+    if (!plainFrames) shadowOfScene.take(renderTargets, ShadowTarget, worldScene.generation);
   }
-  drawShadowCasters();
+  // The water rises and falls, so it is drawn every frame.
+  drawWaterQuad(waterHalfSize);
+  if (plainFrames) {
+    if (characters) characters->draw();
+  } else {
+    drawShadowCasters();
+  }
 }
 
 struct PixelRect {
@@ -261,14 +289,9 @@ void drawBoxes(const std::vector<AxisBox>& boxes) {
   glEnd();
 }
 
-std::vector<AxisBox> widened(const std::vector<AxisBox>& boxes, float by) {
-  std::vector<AxisBox> wider = boxes;
-  for (AxisBox& box : wider)
-    for (int axis = 0; axis < 3; ++axis) {
-      box.low[axis] -= by;
-      box.high[axis] += by;
-    }
-  return wider;
+std::vector<AxisBox> widened(std::vector<AxisBox> boxes, float by) {
+  for (AxisBox& box : boxes) box = widened(box, by);
+  return boxes;
 }
 
 // Draws the scene again, under the shadow image in force, at the pixels
@@ -279,8 +302,8 @@ std::vector<AxisBox> widened(const std::vector<AxisBox>& boxes, float by) {
 // pieces meeting the boxes are drawn in their order where their depth
 // equals the surface's, which gives each pixel what a full draw would.
 // Then the rectangle goes back into the target.
-void redrawWhereShadowsFall(const SceneColour& kept, int target, const std::vector<AxisBox>& marks,
-                            const PixelRect& rect) {
+void redrawWhereShadowsFall(const SceneColour& kept, int target, const ViewVolume& view,
+                            const std::vector<AxisBox>& marks, const PixelRect& rect) {
   // Wider than the marks by more than the depth buffer's steps, so every
   // piece that reaches a marked pixel's depth is drawn.
   const std::vector<AxisBox> meeting = widened(marks, 0.05f);
@@ -308,44 +331,22 @@ void redrawWhereShadowsFall(const SceneColour& kept, int target, const std::vect
   glStencilFunc(GL_NOTEQUAL, 0, 0xff);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   useProgram(ColourProgram);
-  drawScene(&meeting);
+  drawScene(&view, &meeting);
   glPopAttrib();
   copyColour(kept.canvas.framebuffer(), renderTargets.framebuffer(target), rect.left, rect.bottom,
              rect.right, rect.top);
 }
 
-void colourPass(const EyePass& eye) {
-  setPerspectiveView(viewWidth, viewHeight);
-  viewportOfTarget(eye.targets.colour);
-  renderTargets.bind(eye.targets.colour);
-  glLoadIdentity();
-  applyEyeView(eye.view);
-
-  if (multitextureAvailable()) glActiveTextureARB(GL_TEXTURE0_ARB);
-  const GLuint shadowImage = renderTargets.texture(ShadowTarget);
-  glBindTexture(GL_TEXTURE_2D, shadowImage);
-  // Texture matrix 0 takes world points into the shadow image's [0, 1] range.
-  glMatrixMode(GL_TEXTURE);
-  glLoadIdentity();
-  glTranslatef(0.5f, 0.5f, 0.5f);
-  glScalef(0.5f, 0.5f, 0.5f);
-  glMultMatrixf(lightProjection);
-  glMultMatrixf(lightModelview);
-  glMatrixMode(GL_MODELVIEW);
-
-  useProgram(ColourProgram);
-  if (shaderPrograms.ready()) shaderPrograms.setUniform1i(ColourProgram, "shadowMap", 0);
-  setLightUniform(ColourProgram);
-
-  // While the eye stands still only the characters' shadows change the
-  // scene's colour image: the scene is kept as its own shadows leave it
-  // and drawn again only where a character's shadow can fall.
+// While the eye stands still only the shadows of the characters and the
+// water change the scene's colour image: the scene is kept as its own
+// shadows leave it and drawn again only where those can fall.
+void sceneColourKeptWhileStill(const EyePass& eye, const ViewVolume& view, GLuint shadowImage) {
   SceneColour& kept = colourOfScene[eye.view == EyeView::Right ? 1 : 0];
   const std::uint64_t key = viewKey();
+  const float lowest = lowestSeenReceiver();
   std::vector<AxisBox> marks;
-  bool framed =
-      !characters || characters->shadowReaches(lightDirection(), lowestSeenReceiver(), marks);
-  const ViewVolume view = ViewVolume::current();
+  bool framed = !characters || characters->shadowReaches(lightDirection(), lowest, marks);
+  marks.push_back(waterShadowReach(lowest));
   marks.erase(
       std::remove_if(marks.begin(), marks.end(),
                      [&view](const AxisBox& box) { return view.excludesBox(box.low, box.high); }),
@@ -367,7 +368,7 @@ void colourPass(const EyePass& eye) {
     if (framed && !kept.held && key == kept.lastKey && shadowOfSceneAlone != 0 &&
         !kept.copy.refused() && kept.canvas.makeFor(renderTargets, eye.targets.colour)) {
       glBindTexture(GL_TEXTURE_2D, shadowOfSceneAlone);
-      drawScene();
+      drawScene(&view);
       copied = kept.copy.take(renderTargets, eye.targets.colour, key);
       if (copied) {
         // The canvas's depth, drawn as the target's was.
@@ -375,7 +376,7 @@ void colourPass(const EyePass& eye) {
         glPushAttrib(GL_COLOR_BUFFER_BIT);
         glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
         glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        drawScene();
+        drawScene(&view);
         glPopAttrib();
         renderTargets.bind(eye.targets.colour);
         kept.held = true;
@@ -384,17 +385,49 @@ void colourPass(const EyePass& eye) {
       }
       glBindTexture(GL_TEXTURE_2D, shadowImage);
     }
-    if (!copied) drawScene();
+    if (!copied) drawScene(&view);
   }
-  if (copied && !marks.empty()) redrawWhereShadowsFall(kept, eye.targets.colour, marks, rect);
+  if (copied && !marks.empty()) redrawWhereShadowsFall(kept, eye.targets.colour, view, marks, rect);
   kept.lastKey = key;
+}
+
+void colourPass(const EyePass& eye) {
+  setPerspectiveView(viewWidth, viewHeight);
+  viewportOfTarget(eye.targets.colour);
+  renderTargets.bind(eye.targets.colour);
+  glLoadIdentity();
+  applyEyeView(eye.view);
+  const ViewVolume view = ViewVolume::current();
+
+  if (multitextureAvailable()) glActiveTextureARB(GL_TEXTURE0_ARB);
+  const GLuint shadowImage = renderTargets.texture(ShadowTarget);
+  glBindTexture(GL_TEXTURE_2D, shadowImage);
+  // Texture matrix 0 takes world points into the shadow image's [0, 1] range.
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glTranslatef(0.5f, 0.5f, 0.5f);
+  glScalef(0.5f, 0.5f, 0.5f);
+  glMultMatrixf(lightProjection);
+  glMultMatrixf(lightModelview);
+  glMatrixMode(GL_MODELVIEW);
+
+  useProgram(ColourProgram);
+  if (shaderPrograms.ready()) shaderPrograms.setUniform1i(ColourProgram, "shadowMap", 0);
+  setLightUniform(ColourProgram);
+
+  if (plainFrames) {
+    clearTarget();
+    drawScene();
+  } else {
+    sceneColourKeptWhileStill(eye, view, shadowImage);
+  }
   drawWaterQuad(waterHalfSize);
 
   // Without unit selection the reset below would hit texture matrix 0, the
   // shadow matrix, so the characters' step goes as a whole.
   if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
-    drawCharacters();
+    drawCharacters(view);
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
@@ -404,31 +437,23 @@ void colourPass(const EyePass& eye) {
 void normalPass(const EyePass& eye) {
   viewportOfTarget(eye.targets.normal);
   renderTargets.bind(eye.targets.normal);
+  clearTarget();
   glLoadIdentity();
   applyEyeView(eye.view);
+  const ViewVolume view = ViewVolume::current();
 
-  // The normal image of the scene depends on nothing but the scene and the
-  // eye: while the camera stands still it is kept and copied back whole in
-  // place of the clear and the scene's triangles. It is kept only once the
-  // eye has stood still for a frame, so a moving camera pays nothing more.
-  StillCopy& still = normalOfScene[eye.view == EyeView::Right ? 1 : 0];
-  const std::uint64_t key = viewKey();
-  const bool copied = still.copy.restore(renderTargets, eye.targets.normal, key);
-  if (!copied) clearTarget();
-
+  // The scene goes over the characters, so it wins where they touch at
+  // exactly one depth: a copy of the scene's image, which the characters
+  // would be drawn over, cannot stand in for it.
   useProgram(NormalProgram);
   setLightUniform(NormalProgram);
   setCameraUniform(NormalProgram);
-  if (!copied) {
-    drawScene();
-    if (key == still.lastKey) still.copy.take(renderTargets, eye.targets.normal, key);
-  }
-  still.lastKey = key;
   if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
-    drawCharacters();
+    drawCharacters(view);
     glActiveTextureARB(GL_TEXTURE0_ARB);
   }
+  drawScene(&view);
 
   useProgram(WaterProgram);
   if (shaderPrograms.ready()) {
@@ -474,10 +499,6 @@ void logPendingError() {
 
 void releaseFrameCopies() {
   shadowOfScene.release();
-  for (StillCopy& still : normalOfScene) {
-    still.copy.release();
-    still.lastKey = 0;
-  }
   for (SceneColour& kept : colourOfScene) {
     kept.copy.release();
     kept.canvas.release();

@@ -25,3 +25,9 @@ void setLightProjection();
 void setScreenOrtho(int width, int height);
 // The same over the left (eye 0) or right (eye 1) half of the window.
 void setHalfScreenOrtho(int halfWidth, int height, int eye);
+
+// Frames drawn exactly as the passes define them: each mesh in its file's
+// order as one draw, the water and every character in every pass, nothing
+// left out, kept or copied. The oracle every faster frame is held to; tests
+// and tools set it, the program never does.
+extern bool plainFrames;

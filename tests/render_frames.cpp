@@ -4,7 +4,12 @@
 //
 //   render_frames --out style2.png --style 2 [--stereo 1] [--eye-offset 0.05]
 //                 [--water 0.3] [--frames 10 --step-ms 40] [--size 1024x768]
-//                 [--camera ex,ey,ez,tx,ty,tz] [--data DIR]
+//                 [--camera ex,ey,ez,tx,ty,tz] [--data DIR] [--seed N] [--plain]
+//
+// The characters start where the seed (default 1) puts them, so the same
+// options give the same picture. --plain draws every frame exactly as the
+// passes define it, with nothing left out or kept from an earlier frame:
+// the picture every faster frame must equal byte for byte.
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,8 +21,10 @@
 
 #include "base/Config.h"
 #include "camera/Camera.h"
+#include "characters/CharacterManager.h"
 #include "contract/DemoContract.h"
 #include "render/DemoState.h"
+#include "render/FramePasses.h"
 #include "tests/render/Pictures.h"
 #include "tests/support/HeadlessGl.h"
 
@@ -34,6 +41,8 @@ struct Options {
   unsigned stepMs = 40;
   int width = 1024;
   int height = 768;
+  unsigned seed = 1;
+  bool plain = false;
   bool placeCamera = false;
   float camera[6] = {};
 };
@@ -42,12 +51,17 @@ void usage() {
   std::fprintf(stderr,
                "usage: render_frames --out FILE.png|FILE.ppm [--style 1|2|3] [--stereo 0|1]\n"
                "       [--eye-offset F] [--water F] [--frames N] [--step-ms MS]\n"
-               "       [--size WxH] [--camera ex,ey,ez,tx,ty,tz] [--data DIR]\n");
+               "       [--size WxH] [--camera ex,ey,ez,tx,ty,tz] [--data DIR] [--seed N]\n"
+               "       [--plain]\n");
 }
 
 bool parse(int argc, char** argv, Options& o) {
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
+    if (flag == "--plain") {
+      o.plain = true;
+      continue;
+    }
     if (i + 1 >= argc) return false;
     const std::string value = argv[++i];
     char separator = 0;
@@ -70,6 +84,8 @@ bool parse(int argc, char** argv, Options& o) {
       in >> o.stepMs;
     } else if (flag == "--size") {
       in >> o.width >> separator >> o.height;
+    } else if (flag == "--seed") {
+      in >> o.seed;
     } else if (flag == "--camera") {
       o.placeCamera = true;
       for (int k = 0; k < 6; ++k) {
@@ -117,6 +133,9 @@ int main(int argc, char** argv) {
   window.visible = 1;
   initDemo(&window, &keys);
 
+  std::srand(options.seed);
+  if (characters) characters->initialize();
+  plainFrames = options.plain;
   compositeStyle = options.style;
   stereoEnabled = static_cast<std::uint8_t>(options.stereo != 0);
   eyeOffset = options.eyeOffset;

@@ -430,32 +430,9 @@ void SceneMesh::groupIntoPieces() {
     pieces.push_back(whole);
     return;
   }
-  // A grid over the ground plane; each triangle goes to the cell of its
-  // first corner, keeping the file's order within the cell.
-  constexpr int cells = 4;
-  auto cellOf = [&](std::int64_t t) {
-    int cell[2];
-    const int axes[2] = {0, 2};
-    for (int i = 0; i < 2; ++i) {
-      const int axis = axes[i];
-      const float extent = whole.high[axis] - whole.low[axis];
-      const float at = extent > 0.0f ? (corner(t, 0)[axis] - whole.low[axis]) / extent : 0.0f;
-      cell[i] = std::min(cells - 1, std::max(0, static_cast<int>(at * cells)));
-    }
-    return cell[1] * cells + cell[0];
-  };
-  std::vector<std::int64_t> firstOfCell(cells * cells + 1, 0);
-  for (std::int64_t t = 0; t < triangles; ++t) ++firstOfCell[cellOf(t) + 1];
-  for (int c = 0; c < cells * cells; ++c) firstOfCell[c + 1] += firstOfCell[c];
-  std::vector<std::uint32_t> grouped(static_cast<std::size_t>(indexCount));
-  std::vector<std::int64_t> fill(firstOfCell.begin(), firstOfCell.end() - 1);
-  for (std::int64_t t = 0; t < triangles; ++t) {
-    const std::int64_t to = fill[cellOf(t)]++;
-    for (int k = 0; k < 3; ++k) grouped[3 * to + k] = indexArray[3 * t + k];
-  }
-  // Vertices renumbered in the order the grouped triangles first use them,
-  // so each draw reads its vertices from one compact stretch of the buffers;
-  // corners that agree in every attribute become one vertex, shaded once.
+  // Vertices renumbered in the order the triangles first use them, so each
+  // draw reads its vertices from one compact stretch of the buffers; corners
+  // that agree in every attribute become one vertex, shaded once.
   const auto vertices = static_cast<std::size_t>(unifiedVertexCount);
   float* const arrays[4] = {positionArray, texCoordArray, normalArray, colourArray};
   using Attributes = std::array<std::uint32_t, 12>;
@@ -469,14 +446,14 @@ void SceneMesh::groupIntoPieces() {
   std::vector<std::uint32_t> renumbered(vertices, std::numeric_limits<std::uint32_t>::max());
   std::vector<std::uint32_t> order;
   order.reserve(vertices);
-  for (std::uint32_t& index : grouped) {
-    if (renumbered[index] == std::numeric_limits<std::uint32_t>::max()) {
+  for (std::uint32_t* index = indexArray; index != indexArray + indexCount; ++index) {
+    if (renumbered[*index] == std::numeric_limits<std::uint32_t>::max()) {
       const auto found =
-          shared.emplace(attributesOf(index), static_cast<std::uint32_t>(order.size()));
-      if (found.second) order.push_back(index);
-      renumbered[index] = found.first->second;
+          shared.emplace(attributesOf(*index), static_cast<std::uint32_t>(order.size()));
+      if (found.second) order.push_back(*index);
+      renumbered[*index] = found.first->second;
     }
-    index = renumbered[index];
+    *index = renumbered[*index];
   }
   for (float* array : arrays) {
     std::vector<float> copy(array, array + 3 * vertices);
@@ -484,19 +461,16 @@ void SceneMesh::groupIntoPieces() {
       for (int k = 0; k < 3; ++k) array[3 * to + k] = copy[3 * order[to] + k];
   }
   unifiedVertexCount = static_cast<std::int64_t>(order.size());
-  std::copy(grouped.begin(), grouped.end(), indexArray);
-  // Within a cell, runs of the file's order: neighbours in a file mostly lie
-  // side by side, so a short run has a small box, and the draw order stays.
-  for (int c = 0; c < cells * cells; ++c)
-    for (std::int64_t first = firstOfCell[c]; first < firstOfCell[c + 1];
-         first += trianglesPerPieceAtMost) {
-      ScenePiece piece;
-      piece.firstIndex = 3 * first;
-      piece.indexCount =
-          3 * std::min<std::int64_t>(trianglesPerPieceAtMost, firstOfCell[c + 1] - first);
-      boxOf(piece);
-      pieces.push_back(piece);
-    }
+  // Runs of the file's order: neighbours in a file mostly lie side by side,
+  // so a short run has a small box. Leaving a run out never reorders what
+  // is drawn, and coplanar triangles resolve as the file orders them.
+  for (std::int64_t first = 0; first < triangles; first += trianglesPerPieceAtMost) {
+    ScenePiece piece;
+    piece.firstIndex = 3 * first;
+    piece.indexCount = 3 * std::min(trianglesPerPieceAtMost, triangles - first);
+    boxOf(piece);
+    pieces.push_back(piece);
+  }
 }
 
 void SceneMesh::upload() {
@@ -510,7 +484,7 @@ void SceneMesh::upload() {
   fillBuffer(indexBuffer, GL_ELEMENT_ARRAY_BUFFER_ARB, indexCount * 4, indexArray);
 }
 
-void SceneMesh::draw(const std::vector<AxisBox>* meeting) {
+void SceneMesh::draw(const ViewVolume* view, const std::vector<AxisBox>* meeting) {
   // Without buffer objects the arrays are drawn from memory, with buffer 0
   // bound so that an earlier mesh's buffers do not capture the pointers.
   const bool buffered = positionBuffer != 0 && glBindBufferARB;
@@ -532,7 +506,6 @@ void SceneMesh::draw(const std::vector<AxisBox>* meeting) {
   glColorPointer(3, GL_FLOAT, 0, source(colourArray));
   bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, name(indexBuffer));
   // Neighbouring pieces in view go in one draw.
-  const ViewVolume view = ViewVolume::current();
   auto drawRange = [&](std::int64_t first, std::int64_t end) {
     const auto count = static_cast<GLsizei>(std::min<std::int64_t>(end - first, INT_MAX));
     const void* at = buffered
@@ -542,7 +515,7 @@ void SceneMesh::draw(const std::vector<AxisBox>* meeting) {
   };
   std::int64_t runFirst = 0, runEnd = 0;
   auto wanted = [&](const ScenePiece& piece) {
-    if (view.excludesBox(piece.low, piece.high)) return false;
+    if (view && view->excludesBox(piece.low, piece.high)) return false;
     if (!meeting) return true;
     const AxisBox box{{piece.low[0], piece.low[1], piece.low[2]},
                       {piece.high[0], piece.high[1], piece.high[2]}};
@@ -566,6 +539,41 @@ void SceneMesh::draw(const std::vector<AxisBox>* meeting) {
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
   // The colour array leaves the current colour undefined.
+  glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void SceneMesh::drawAsFiled() const {
+  if (faceCount <= 0 || !faces) return;
+  std::vector<float> position, texCoord, normal, colour;
+  for (std::vector<float>* array : {&position, &texCoord, &normal, &colour})
+    array->reserve(9 * static_cast<std::size_t>(faceCount));
+  auto put = [](std::vector<float>& array, const SceneVector& v) {
+    array.insert(array.end(), {v.x, v.y, v.z});
+  };
+  for (std::int32_t i = 0; i < faceCount; ++i)
+    for (int k = 0; k < 3; ++k) {
+      const std::int32_t v = faces[i].vertexIndices.corner[k];
+      put(position, positions[v]);
+      put(texCoord, texCoords[faces[i].texCoordIndices.corner[k]]);
+      put(normal, normals[v]);
+      put(colour, faces[i].colour);
+    }
+  bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glNormalPointer(GL_FLOAT, 0, normal.data());
+  glVertexPointer(3, GL_FLOAT, 0, position.data());
+  if (glClientActiveTextureARB) glClientActiveTextureARB(GL_TEXTURE0_ARB);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glTexCoordPointer(3, GL_FLOAT, 0, texCoord.data());
+  glEnableClientState(GL_COLOR_ARRAY);
+  glColorPointer(3, GL_FLOAT, 0, colour.data());
+  glDrawArrays(GL_TRIANGLES, 0,
+               static_cast<GLsizei>(std::min<std::int64_t>(3 * std::int64_t{faceCount}, INT_MAX)));
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_VERTEX_ARRAY);
   glColor3f(1.0f, 1.0f, 1.0f);
 }
 
@@ -629,8 +637,17 @@ bool Scene::load(const char* path) {
   return true;
 }
 
-void Scene::draw(const std::vector<AxisBox>* meeting) {
-  for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].draw(meeting);
+void Scene::draw(const ViewVolume* view, const std::vector<AxisBox>* meeting) {
+  for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].draw(view, meeting);
+  resetTexturing();
+}
+
+void Scene::drawAsFiled() const {
+  for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].drawAsFiled();
+  resetTexturing();
+}
+
+void Scene::resetTexturing() {
   if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
     glDisable(GL_TEXTURE_2D);

@@ -53,8 +53,13 @@ class SceneMesh {
   // Builds the arrays unless the parser already has, then fills the buffers.
   // Without the buffer entry points the mesh is drawn from its arrays.
   void upload();
-  // The pieces in view, or only those of them meeting one of `meeting`.
-  void draw(const std::vector<AxisBox>* meeting = nullptr);
+  // The whole mesh as one draw; or only the pieces in `view`, and only those
+  // meeting one of `meeting`, where given. Neighbouring pieces go in one draw.
+  void draw(const ViewVolume* view = nullptr, const std::vector<AxisBox>* meeting = nullptr);
+  // The faces as the file lists them, corner by corner, in one draw from
+  // memory: none of the pieces, shared corners or buffers of draw() take
+  // part, so the two can be held against each other.
+  void drawAsFiled() const;
   void deleteBuffers();
 
   std::int32_t vertexCount = 0, faceCount = 0, texCoordCount = 0;
@@ -72,8 +77,8 @@ class SceneMesh {
   // Integers: float counts would corrupt meshes above 2^24 corners.
   std::int64_t indexCount = 0;
   std::int64_t unifiedVertexCount = 0;
-  // Large meshes have their triangles grouped by where they lie, in pieces
-  // of a few hundred; smaller ones are one piece.
+  // Large meshes are cut into runs of their file's order of a few hundred
+  // triangles each; smaller ones are one piece.
   std::vector<ScenePiece> pieces;
   static constexpr std::int32_t facesPerPieceAtLeast = 1024;
   static constexpr std::int64_t trianglesPerPieceAtMost = 256;
@@ -95,7 +100,8 @@ class Scene {
   bool load(const char* path);
   // Parses and builds the arrays without touching GL.
   bool parse(const char* path);
-  void draw(const std::vector<AxisBox>* meeting = nullptr);
+  void draw(const ViewVolume* view = nullptr, const std::vector<AxisBox>* meeting = nullptr);
+  void drawAsFiled() const;
   void deleteBuffers();
   void clear();
 
@@ -106,6 +112,9 @@ class Scene {
   // Changes with every load and clear: what was drawn of an older scene is
   // stale.
   std::uint64_t generation = 0;
+
+ private:
+  static void resetTexturing();
 };
 
 extern Scene worldScene;

@@ -13,8 +13,6 @@
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
 #include "gl/Projection.h"
-#include "gl/TargetSnapshot.h"
-#include "gl/ViewVolume.h"
 #include "render/FramePasses.h"
 #include "tests/render/DemoHarness.h"
 #include "world/Scene.h"
@@ -341,10 +339,10 @@ TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
     for (int style : {1, 2}) {
       SCOPED_TRACE("style " + std::to_string(style) + ", stereo " + std::to_string(stereo));
       eyeOffset = stereo ? 0.05f : 0.0f;
-      ViewVolume::enabled = false;
+      plainFrames = true;
       const Picture everything = draw(style, stereo);
       EXPECT_EQ(characters->drawnCount(), characters->placedCount());
-      ViewVolume::enabled = true;
+      plainFrames = false;
       const Picture culled = draw(style, stereo);
       EXPECT_GT(characters->drawnCount(), 0);
       EXPECT_LT(characters->drawnCount(), characters->placedCount());
@@ -357,9 +355,9 @@ TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
 
 TEST_F(PictureTest, WhatStandsStillIsCopiedInOnlyWhileItStaysTheSame) {
   auto same = [&](const Picture& withCopies) {
-    TargetSnapshot::enabled = false;
+    plainFrames = true;
     const bool equal = draw(1).rgba == withCopies.rgba;
-    TargetSnapshot::enabled = true;
+    plainFrames = false;
     return equal;
   };
   const Picture first = draw(1);

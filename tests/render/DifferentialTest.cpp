@@ -1,0 +1,414 @@
+// Every frame the demo draws against the plain frame, byte for byte: seeded
+// random flights over the shipped world and over random scene files, with
+// the eye above, at and below the water, under the pier, inside the
+// characters' shadows, looking straight up and down and out to the far
+// plane; resting stretches, single moves, style and stereo keys, walking
+// characters and characters placed where shadows were once lost.
+//
+// The short run is part of every test run. A long one, from the build folder:
+//   NPR_DIFF_FLIGHTS=100 NPR_DIFF_FRAMES=100 NPR_DIFF_SIZE=1280x720
+//     tests/test_render --gtest_filter='Differential.*'
+// A differing frame's window is saved as PNG under build/differential/, and
+// the failure names the command that replays its flight.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "camera/Camera.h"
+#include "characters/CharacterManager.h"
+#include "render/DemoSlots.h"
+#include "render/FramePasses.h"
+#include "tests/render/DemoHarness.h"
+#include "world/Scene.h"
+
+namespace {
+
+using namespace demo_harness;
+
+int setting(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? std::atoi(value) : fallback;
+}
+
+using Random = std::mt19937;
+
+float uniform(Random& random, float low, float high) {
+  return std::uniform_real_distribution<float>(low, high)(random);
+}
+int pick(Random& random, int count) {
+  return std::uniform_int_distribution<int>(0, count - 1)(random);
+}
+
+float waterHeight() {
+  return static_cast<float>(std::sin(20.0 * static_cast<double>(waterMove)) * 0.005 - 0.45);
+}
+
+// A scene file a user might bring: one mesh large enough to be cut into
+// pieces, rolling through the water plane, with coplanar overlapping
+// triangles of other materials later in the file and degenerate ones
+// between; and small meshes standing in the water.
+std::string randomScene(Random& random) {
+  std::ostringstream out;
+  const int colours = 5;
+  out << colours << "\n";
+  for (int c = 0; c < colours; ++c)
+    out << uniform(random, 0, 1) << " " << uniform(random, 0, 1) << " " << uniform(random, 0, 1)
+        << "\n";
+  const int side = 24 + pick(random, 8), cells = side - 1;
+  const float extent = uniform(random, 8.0f, 24.0f);  // scene units across
+  struct Face {
+    int v[3];
+    int material;
+  };
+  std::vector<Face> faces;
+  auto at = [side](int x, int z) { return z * side + x; };
+  for (int z = 0; z < cells; ++z)
+    for (int x = 0; x < cells; ++x) {
+      const int m = 1 + pick(random, colours);
+      faces.push_back({{at(x, z), at(x + 1, z), at(x, z + 1)}, m});
+      faces.push_back({{at(x + 1, z), at(x + 1, z + 1), at(x, z + 1)}, m});
+    }
+  const int original = static_cast<int>(faces.size());
+  for (int k = 0; k < original / 6; ++k) {
+    Face copy = faces[static_cast<size_t>(pick(random, original))];
+    copy.material = 1 + pick(random, colours);
+    if (pick(random, 2)) std::swap(copy.v[0], copy.v[1]);  // the same plane, facing away
+    faces.insert(faces.begin() + pick(random, static_cast<int>(faces.size()) + 1), copy);
+    Face flat = copy;
+    flat.v[1] = flat.v[0];
+    faces.insert(faces.begin() + pick(random, static_cast<int>(faces.size()) + 1), flat);
+  }
+  const int smalls = 1 + pick(random, 3);
+  out << 1 + smalls << "\n";
+  out << side * side << " 1 " << faces.size() << "\n";
+  for (int z = 0; z < side; ++z)
+    for (int x = 0; x < side; ++x) {
+      const float height = uniform(random, -1.5f, 1.0f);
+      out << 100.0f * extent * (static_cast<float>(x) / cells - 0.5f) << " " << 100.0f * height
+          << " " << 100.0f * extent * (static_cast<float>(z) / cells - 0.5f) << "\n"
+          << uniform(random, -0.3f, 0.3f) << " 1 " << uniform(random, -0.3f, 0.3f) << "\n";
+    }
+  out << "0 0 0\n";
+  for (const Face& f : faces)
+    out << f.v[0] << " " << f.v[1] << " " << f.v[2] << "\n0 0 0\n0 1 0\n" << f.material << "\n";
+  // Upright quads crossing the water, two coplanar triangles of other
+  // materials over each.
+  for (int s = 0; s < smalls; ++s) {
+    const float x = uniform(random, -6, 6), z = uniform(random, -6, 6),
+                w = uniform(random, 0.2f, 2);
+    out << "4 1 4\n";
+    for (int k = 0; k < 4; ++k)
+      out << 100 * (x + (k & 1 ? w : 0)) << " " << 100 * (k & 2 ? 0.5f : -1.5f) << " " << 100 * z
+          << "\n0 0 1\n";
+    out << "0 0 0\n";
+    for (int k = 0; k < 2; ++k)
+      out << "0 1 2\n0 0 0\n0 0 1\n"
+          << 1 + pick(random, colours) << "\n1 3 2\n0 0 0\n0 0 1\n"
+          << 1 + pick(random, colours) << "\n";
+  }
+  return out.str();
+}
+
+enum Place { AboveWater, AtWater, BelowWater, UnderPier, InShadow, StraightUpOrDown, FarAway };
+constexpr int placeCount = 7;
+
+void placeEye(Random& random, Place place) {
+  Vector3 eye, target;
+  const float heading = uniform(random, 0.0f, 6.2831853f);
+  auto ahead = [&](float drop) {
+    return eye + Vector3(std::sin(heading), drop, std::cos(heading)) * uniform(random, 1.0f, 6.0f);
+  };
+  switch (place) {
+    case AboveWater:
+      eye =
+          Vector3(uniform(random, -25, 25), uniform(random, 0.3f, 12.0f), uniform(random, -25, 25));
+      target = ahead(uniform(random, -1.0f, 0.2f));
+      break;
+    case AtWater:  // within the near plane's reach of the surface, either side
+      eye = Vector3(uniform(random, -12, 12), waterHeight() + uniform(random, -0.1f, 0.2f),
+                    uniform(random, -12, 12));
+      target = ahead(uniform(random, -0.3f, 0.1f));
+      break;
+    case BelowWater:
+      eye = Vector3(uniform(random, -12, 12), uniform(random, -3.0f, -0.5f),
+                    uniform(random, -12, 12));
+      target = ahead(uniform(random, -0.6f, 0.6f));
+      break;
+    case UnderPier:
+      eye = Vector3(4.65f, -0.40f, -2.97f) + Vector3(uniform(random, -0.6f, 0.6f),
+                                                     uniform(random, -0.1f, 0.1f),
+                                                     uniform(random, -0.6f, 0.6f));
+      target = eye + Vector3(uniform(random, -1, 1), uniform(random, -0.4f, 0.1f),
+                             uniform(random, -1, 1));
+      break;
+    case InShadow: {
+      std::vector<AxisBox> reaches;
+      const Vector3 light = Vector3(90.0f, -140.0f, 90.0f).normalized();
+      if (characters && characters->shadowReaches(light, -3.0f, reaches) && !reaches.empty()) {
+        const AxisBox& box =
+            reaches[static_cast<size_t>(pick(random, static_cast<int>(reaches.size())))];
+        eye = Vector3(uniform(random, box.low[0], box.high[0]),
+                      uniform(random, box.low[1], box.high[1]),
+                      uniform(random, box.low[2], box.high[2]));
+      }
+      target = ahead(uniform(random, -1.0f, 0.5f));
+      break;
+    }
+    case StraightUpOrDown:
+      eye =
+          Vector3(uniform(random, -10, 10), uniform(random, -1.0f, 4.0f), uniform(random, -10, 10));
+      target = eye + Vector3(0.0f, pick(random, 2) ? 1.0f : -1.0f, 0.0f);
+      if (pick(random, 2)) target = target + Vector3(0.001f, 0.0f, 0.0f);
+      break;
+    case FarAway: {  // the island near the far plane, or the eye on it looking out
+      const float distance = uniform(random, 150.0f, 205.0f);
+      eye = Vector3(std::sin(heading), 0.1f, std::cos(heading)) * distance;
+      target = pick(random, 2) ? Vector3(0, 0, 0) : eye * 2.0f;
+      break;
+    }
+  }
+  demoCamera.eye = eye;
+  demoCamera.target = target;
+}
+
+// A character standing still where the eye can see the ground under the
+// water near it: on the sea floor below an eye just above the surface.
+void standCharacterBelowEye(Random& random) {
+  if (!characters || characters->placedCount() == 0) return;
+  Character& walker = characters->character(pick(random, characters->placedCount()));
+  const Vector3 ahead = demoCamera.target - demoCamera.eye;
+  walker.position = demoCamera.eye + Vector3(ahead.x, 0.0f, ahead.z) * uniform(random, 0.2f, 1.0f);
+  walker.position.y = uniform(random, -2.5f, -0.6f);
+  walker.setController(StandingKind, nullptr);
+  walker.update(0.0f);
+}
+
+struct Images {
+  Picture window;
+  std::vector<Picture> targets;  // colour and normal images of each eye
+};
+
+Images drawAndRead(bool plain) {
+  plainFrames = plain;
+  drawFrame();
+  plainFrames = false;
+  Images images;
+  images.window = readWindow();
+  for (int eye = 0; eye < (stereoEnabled ? 2 : 1); ++eye) {
+    images.targets.push_back(readTarget(targetsOfEye(eye).colour));
+    images.targets.push_back(readTarget(targetsOfEye(eye).normal));
+  }
+  return images;
+}
+
+struct Difference {
+  int pixels = 0;
+  int x = 0, y = 0;  // the first of them, from the bottom left
+};
+
+Difference compare(const Picture& a, const Picture& b) {
+  Difference difference;
+  for (size_t i = 0; i + 3 < a.rgba.size(); i += 4) {
+    if (a.rgba[i] == b.rgba[i] && a.rgba[i + 1] == b.rgba[i + 1] &&
+        a.rgba[i + 2] == b.rgba[i + 2] && a.rgba[i + 3] == b.rgba[i + 3])
+      continue;
+    if (difference.pixels++ == 0) {
+      difference.x = static_cast<int>(i / 4) % a.width;
+      difference.y = static_cast<int>(i / 4) / a.width;
+    }
+  }
+  return difference;
+}
+
+class Differential : public testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_HEADLESS_GL();
+    copyShippedData();
+    const std::string size = std::getenv("NPR_DIFF_SIZE") ? std::getenv("NPR_DIFF_SIZE") : "";
+    TestDir::write("config.cfg", (size.empty() ? std::string("1024 768") : size) + "\n");
+    if (size.find('x') != std::string::npos)
+      TestDir::write("config.cfg",
+                     size.substr(0, size.find('x')) + " " + size.substr(size.find('x') + 1) + "\n");
+    session.start();
+    ASSERT_TRUE(session.running);
+    session.keys.held[ws::VkF2] = 1;  // time moves the world, never the camera
+  }
+
+  // The world of a flight: the shipped scene or a random one, and the
+  // characters placed afresh from the seed.
+  void prepare(Random& random, unsigned seed, bool ownScene) {
+    releaseFrameCopies();
+    if (ownScene || onOwnScene) {
+      if (ownScene) TestDir::write("own.scn", randomScene(random));
+      worldScene.deleteBuffers();
+      worldScene.load(ownScene ? "own.scn" : "scene/nprscene.scn");
+      onOwnScene = ownScene;
+    }
+    std::srand(seed);
+    characters->initialize();
+    compositeStyle = 1 + pick(random, 3);
+    stereoEnabled = static_cast<std::uint8_t>(pick(random, 3) == 0);
+    eyeOffset = uniform(random, -0.3f, 0.3f);
+    waterMove = uniform(random, 0.0f, 1.0f);
+  }
+
+  // A random flight: seed by seed every place comes round, and every third
+  // flight is over a scene file of its own. Returns the frames that differed.
+  int fly(unsigned seed, int frameCount) {
+    Random random(seed);
+    const Place place = static_cast<Place>(seed % placeCount);
+    prepare(random, seed, seed % 3 == 2);
+    placeEye(random, place);
+    if (place == AtWater || place == UnderPier || pick(random, 4) == 0)
+      standCharacterBelowEye(random);
+    const char* size = std::getenv("NPR_DIFF_SIZE");
+    replay = "NPR_DIFF_SEED=" + std::to_string(seed) +
+             " NPR_DIFF_FLIGHTS=1 NPR_DIFF_FRAMES=" + std::to_string(frameCount) +
+             (size ? std::string(" NPR_DIFF_SIZE=") + size : "") + " " + NPR_BINARY_DIR +
+             "/tests/test_render --gtest_filter='Differential.*'";
+    const std::string flight = "flight " + std::to_string(seed);
+    return frames(random, flight, frameCount);
+  }
+
+  // A flight from a place where frames once differed.
+  struct Probe {
+    const char* name;
+    Vector3 eye, target;
+    int style;
+    bool standBelow;
+  };
+  int fly(const Probe& probe, unsigned seed) {
+    Random random(seed);
+    prepare(random, seed, false);
+    compositeStyle = probe.style;
+    stereoEnabled = 0;
+    eyeOffset = 0.0f;
+    demoCamera.eye = probe.eye;
+    demoCamera.target = probe.target;
+    if (probe.standBelow) standCharacterBelowEye(random);
+    replay = std::string(NPR_BINARY_DIR) + "/tests/test_render --gtest_filter='Differential.*'";
+    return frames(random, std::string("probe ") + probe.name, 5);
+  }
+
+  // Frames from where the flight stands, each first drawn as the demo draws
+  // it and then as the plain frame. The first few leave the eye at rest, so
+  // that what stands still is kept and used.
+  int frames(Random& random, const std::string& flight, int frameCount) {
+    int differing = 0;
+    for (int frame = 0; frame < frameCount; ++frame) {
+      const Images fast = drawAndRead(false);
+      const Images plain = drawAndRead(true);
+      // Each eye's colour and normal image, then the window they make.
+      for (size_t i = 0; i <= fast.targets.size(); ++i) {
+        const bool window = i == fast.targets.size();
+        const Picture& a = window ? fast.window : fast.targets[i];
+        const Picture& b = window ? plain.window : plain.targets[i];
+        const Difference difference = compare(a, b);
+        if (difference.pixels == 0) continue;
+        const std::string what = window ? std::string("window")
+                                        : std::string(i % 2 ? "normal" : "colour") +
+                                              " image of eye " + std::to_string(i / 2);
+        ++differing;
+        report(flight, frame, what, difference, a, b);
+        break;
+      }
+      if (frame < 3)
+        updateFrame(static_cast<std::uint32_t>(pick(random, 200)));
+      else
+        nextFrame(random);
+    }
+    return differing;
+  }
+
+  // What happens between two frames: mostly rest, so that the copies are
+  // taken and used; sometimes time, a single move, a key or a new place.
+  void nextFrame(Random& random) {
+    switch (pick(random, 12)) {
+      case 0:
+      case 1:
+      case 2:
+        break;  // the eye rests, the world stands still
+      case 3:
+      case 4:
+      case 5:
+        updateFrame(static_cast<std::uint32_t>(20 + pick(random, 200)));  // walkers and water move
+        break;
+      case 6: {
+        const Vector3 step(uniform(random, -0.3f, 0.3f), uniform(random, -0.15f, 0.15f),
+                           uniform(random, -0.3f, 0.3f));
+        demoCamera.eye = demoCamera.eye + step;
+        demoCamera.target = demoCamera.target + step;
+        break;
+      }
+      case 7:
+        demoCamera.target =
+            demoCamera.target + Vector3(uniform(random, -0.5f, 0.5f), uniform(random, -0.3f, 0.3f),
+                                        uniform(random, -0.5f, 0.5f));
+        break;
+      case 8:
+        compositeStyle = 1 + pick(random, 3);
+        break;
+      case 9:
+        stereoEnabled = static_cast<std::uint8_t>(!stereoEnabled);
+        eyeOffset =
+            pick(random, 5) == 0 ? uniform(random, -1.0f, 1.0f) : uniform(random, -0.3f, 0.3f);
+        break;
+      case 10:
+        placeEye(random, static_cast<Place>(pick(random, placeCount)));
+        break;
+      default:
+        waterMove = uniform(random, 0.0f, 2000.0f);
+        break;
+    }
+  }
+
+  void report(const std::string& flight, int frame, const std::string& what,
+              const Difference& difference, const Picture& fast, const Picture& plain) {
+    static int reported = 0;
+    const std::string name = "difference" + std::to_string(++reported);
+    const std::filesystem::path folder = std::filesystem::path(NPR_BINARY_DIR) / "differential";
+    std::filesystem::create_directories(folder);
+    writePicture(fast, (folder / (name + "-fast.png")).string());
+    writePicture(plain, (folder / (name + "-plain.png")).string());
+    ADD_FAILURE() << flight << ", frame " << frame << ": the " << what << " differs in "
+                  << difference.pixels << " pixels, the first at " << difference.x << ", "
+                  << difference.y << " from the bottom left; pictures: " << (folder / name).string()
+                  << "-fast.png, -plain.png; replay: " << replay;
+  }
+
+  TestDir dir;
+  DemoSession session;
+  bool onOwnScene = false;
+  std::string replay;  // the command that draws the flight again
+};
+
+TEST_F(Differential, EveryFrameIsThePlainFrame) {
+  // Where frames differed once: the ground under the water lit, and shadows
+  // lost under an eye so near the water that the near plane cuts it away.
+  const Probe probes[] = {
+      {"below the water", {-1.0f, -0.6f, -4.5f}, {-1.7f, -0.9f, -6.6f}, 2, false},
+      {"below the water, further out", {1.5f, -0.62f, -9.5f}, {1.5f, -0.8f, -7.5f}, 2, false},
+      {"under the pier", {4.65f, -0.40f, -2.97f}, {4.82f, -0.65f, -2.87f}, 1, false},
+      {"just above the water", {-1.0f, -0.33f, -4.5f}, {-1.7f, -0.9f, -6.6f}, 2, true},
+  };
+  int differing = 0;
+  for (const Probe& probe : probes) differing += fly(probe, 7);
+  const unsigned first = static_cast<unsigned>(setting("NPR_DIFF_SEED", 1));
+  const int flights = setting("NPR_DIFF_FLIGHTS", 9);
+  const int frames = setting("NPR_DIFF_FRAMES", 8);
+  for (int f = 0; f < flights; ++f) differing += fly(first + static_cast<unsigned>(f), frames);
+  const int total = static_cast<int>(std::size(probes)) * 5 + flights * frames;
+  EXPECT_EQ(differing, 0) << "of " << total << " frames";
+  std::printf("%d frames in %d flights at %dx%d: %d differ\n", total,
+              flights + static_cast<int>(std::size(probes)), viewWidth, viewHeight, differing);
+}
+
+}  // namespace
