@@ -287,7 +287,7 @@ void setLook(int style, int stereo) {
 
 void BM_DemoFrame(benchmark::State& state) {
   setLook(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  timeFrames(state, drawFrame);
+  timeFrames(state, [] { drawFrame(); });
 }
 
 double timedFrame(const std::function<void()>& frame) {
@@ -313,7 +313,7 @@ void BM_DemoOverFloor(benchmark::State& state) {
   glFinish();
   std::vector<double> demo, floor, ratio;
   for (auto _ : state) {
-    demo.push_back(timedFrame(drawFrame));
+    demo.push_back(timedFrame([] { drawFrame(); }));
     floor.push_back(timedFrame(floorFrame));
     ratio.push_back(demo.back() / floor.back());
     state.SetIterationTime((demo.back() + floor.back()) / 1000.0);

@@ -157,3 +157,21 @@ void Camera::applyOffsetView(float offset) const {
   const Vector3 shift = sideAxis() * offset;
   lookAt(eye + shift, target + shift, up);
 }
+
+void Camera::viewMatrix(float offset, Matrix4& m) const {
+  const Vector3 shift = sideAxis() * offset;
+  const Vector3 from = eye + shift;
+  Vector3 forward = (target + shift) - from;
+  forward = forward.normalized();
+  const Vector3 right = cross(forward, up).normalized();
+  const Vector3 upward = cross(right, forward);
+  const Vector3 rows[3] = {right, upward, -forward};
+  for (int r = 0; r < 3; ++r) {
+    m[r] = rows[r].x;
+    m[r + 4] = rows[r].y;
+    m[r + 8] = rows[r].z;
+    m[r + 12] = -rows[r].dot(from);
+    m[3 + 4 * r] = 0.0f;
+  }
+  m[15] = 1.0f;
+}

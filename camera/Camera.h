@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "base/Math.h"
+#include "gl/ViewVolume.h"
 
 class Camera {
  public:
@@ -23,6 +24,8 @@ class Camera {
   void turn(float angle, float axisX, float axisY, float axisZ);
   void applyView() const;
   void applyOffsetView(float offset) const;
+  // The matrix applyOffsetView multiplies in, made here.
+  void viewMatrix(float offset, Matrix4& m) const;
 
  private:
   // The side axis where it can be had; while the view runs parallel to up it

@@ -1,5 +1,4 @@
-// The volume the current projection and modelview matrices show, for leaving
-// out geometry that could not put a single pixel into the target.
+// Boxes, matrices and the volume a view shows.
 #pragma once
 
 // An axis-aligned box given by its two opposite corners.
@@ -22,13 +21,23 @@ AxisBox shadowReach(const AxisBox& caster, const float (&light)[3], float lowest
 // The box `by` wider on every side.
 AxisBox widened(const AxisBox& box, float by);
 
+// Column-major 4 x 4 matrices, as GL keeps them.
+using Matrix4 = float[16];
+
+// a times b.
+void multiply(const Matrix4& a, const Matrix4& b, Matrix4& product);
+
+// What a projection and a view show, for leaving out geometry that could not
+// put a single pixel into the target. Built from matrices the caller made,
+// never read back from GL.
 class ViewVolume {
  public:
-  // The volume of the matrices in force now, in the modelview's own space.
-  static ViewVolume current();
-  // The projection times the modelview in force, column-major: the matrix
-  // that takes points into clip coordinates.
-  static void clipMatrix(float (&m)[16]);
+  // Shows everything.
+  ViewVolume();
+  ViewVolume(const Matrix4& projection, const Matrix4& view);
+
+  // Projection times view: takes points into clip coordinates.
+  const Matrix4& clip() const { return clip_; }
 
   // True when a sphere lies wholly outside; a sphere that only touches the
   // volume counts as inside.
@@ -37,5 +46,6 @@ class ViewVolume {
   bool excludesBox(const float (&low)[3], const float (&high)[3]) const;
 
  private:
+  Matrix4 clip_ = {};
   float planes_[6][4] = {};  // a x + b y + c z + d >= 0 inside, (a, b, c) unit
 };

@@ -100,16 +100,18 @@ void fullScreenQuad() {
   glEnd();
 }
 
-void drawComposite(int eye) {
+void drawComposite(int eye) { drawComposite(eye, compositeStyle); }
+
+void drawComposite(int eye, int style) {
   glPushMatrix();
   glLoadIdentity();
   glTranslatef(0.0f, 0.0f, -1.0f);
   glDisable(GL_DEPTH_TEST);
 
-  if (compositeStyle == OneLayerStyle) {
+  if (style == OneLayerStyle) {
     drawOneLayerStyle(eye);
   } else {
-    drawLayeredStyle(eye, compositeStyle == BluePencilStyle ? bluePencil : greyPencil);
+    drawLayeredStyle(eye, style == BluePencilStyle ? bluePencil : greyPencil);
   }
 
   if (shaderPrograms.ready()) shaderPrograms.unuse();

@@ -17,6 +17,7 @@
 #include "gl/Textures.h"
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
+#include "render/KeptImages.h"
 #include "render/DemoState.h"
 #include "world/Scene.h"
 

@@ -4,30 +4,24 @@
 
 #include "contract/DemoContract.h"
 #include "gl/GlApi.h"
+#include "render/FrameRecord.h"
 
 // The light's view and projection, captured by every frame's shadow pass.
 extern GLfloat lightModelview[16];
 extern GLfloat lightProjection[16];
 
-// The fixed light, as the shaders receive it in `lightPos`.
-constexpr GLfloat lightPosition[4] = {-90.0f, 140.0f, -90.0f, 1.0f};
-
+// The frame as the record gives it; drawFrame() draws currentFrame().
+void drawFrame(const FrameRecord& frame);
 // The frame's shadow pass alone, into the shadow target (left bound).
-void drawShadowPass();
-// Deletes what the frames keep of earlier frames; the context must be current.
-void releaseFrameCopies();
+void drawShadowPass(const FrameRecord& frame = currentFrame());
 
-// The wavy water plane, half size s on each side of the origin.
+// The wavy water plane, half size s on each side of the origin, at the
+// water's phase now or at the given one.
 void drawWaterQuad(float halfSize);
+void drawWaterQuad(float halfSize, float phase);
 // Orthographic light projection, modelview identity.
 void setLightProjection();
 // Viewport over the whole window and a unit orthographic projection.
 void setScreenOrtho(int width, int height);
 // The same over the left (eye 0) or right (eye 1) half of the window.
 void setHalfScreenOrtho(int halfWidth, int height, int eye);
-
-// Frames drawn exactly as the passes define them: each mesh in its file's
-// order as one draw, the water and every character in every pass, nothing
-// left out, kept or copied. The oracle every faster frame is held to; tests
-// and tools set it, the program never does.
-extern bool plainFrames;

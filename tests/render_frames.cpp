@@ -135,7 +135,6 @@ int main(int argc, char** argv) {
 
   std::srand(options.seed);
   if (characters) characters->initialize();
-  plainFrames = options.plain;
   compositeStyle = options.style;
   stereoEnabled = static_cast<std::uint8_t>(options.stereo != 0);
   eyeOffset = options.eyeOffset;
@@ -148,7 +147,9 @@ int main(int argc, char** argv) {
   keys.held[ws::VkF2] = 1;
   for (int frame = 0; frame < options.frames; ++frame) {
     if (frame > 0) updateFrame(options.stepMs);
-    drawFrame();
+    FrameRecord record = currentFrame();
+    record.plain = options.plain;
+    drawFrame(record);
   }
 
   Picture picture;

@@ -288,15 +288,9 @@ TEST_F(Manager, TheShadowPassDrawsOnlyCharactersWhoseShadowsCanBeSeen) {
   manager.initialize();
   ASSERT_EQ(manager.placedCount(), 3);
   // The view sees the box 0..1 in x, -1..1 in y and z.
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, 1, -1, 1, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  const ViewVolume view = ViewVolume::current();
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glMatrixMode(GL_MODELVIEW);
+  const Matrix4 ortho = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, -1, 0, 0, 1};
+  const Matrix4 identity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  const ViewVolume view(ortho, identity);
   // Only the count matters: the capsules go to a feedback buffer.
   std::vector<GLfloat> feedback(1 << 16);
   glFeedbackBuffer(static_cast<GLsizei>(feedback.size()), GL_3D, feedback.data());

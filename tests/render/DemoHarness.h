@@ -16,6 +16,7 @@
 #include "gl/GlApi.h"
 #include "gl/RenderTargets.h"
 #include "render/DemoState.h"
+#include "render/FramePasses.h"
 #include "tests/render/Pictures.h"
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
@@ -186,11 +187,16 @@ class DemoSession {
     shutdownDemo();
     running = false;
   }
-  // Draws frames with the given look, as the loop would without updates.
-  void frames(int count, int style, int stereo) {
+  // Draws frames with the given look, as the loop would without updates;
+  // plain frames with nothing left out or kept.
+  void frames(int count, int style, int stereo, bool plain = false) {
     compositeStyle = style;
     stereoEnabled = static_cast<std::uint8_t>(stereo);
-    for (int i = 0; i < count; ++i) drawFrame();
+    for (int i = 0; i < count; ++i) {
+      FrameRecord frame = currentFrame();
+      frame.plain = plain;
+      drawFrame(frame);
+    }
   }
 
   RenderWindow window;

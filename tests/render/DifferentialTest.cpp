@@ -25,6 +25,7 @@
 #include "characters/CharacterManager.h"
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
+#include "render/KeptImages.h"
 #include "tests/render/DemoHarness.h"
 #include "world/Scene.h"
 
@@ -196,9 +197,9 @@ struct Images {
 };
 
 Images drawAndRead(bool plain) {
-  plainFrames = plain;
-  drawFrame();
-  plainFrames = false;
+  FrameRecord frame = currentFrame();
+  frame.plain = plain;
+  drawFrame(frame);
   Images images;
   images.window = readWindow();
   for (int eye = 0; eye < (stereoEnabled ? 2 : 1); ++eye) {

@@ -160,8 +160,8 @@ class PictureTest : public ::testing::Test {
   }
 
   // Draws one frame of the look and reads the window.
-  Picture draw(int style, int stereo = 0) {
-    session.frames(1, style, stereo);
+  Picture draw(int style, int stereo = 0, bool plain = false) {
+    session.frames(1, style, stereo, plain);
     return readWindow();
   }
 
@@ -339,10 +339,8 @@ TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
     for (int style : {1, 2}) {
       SCOPED_TRACE("style " + std::to_string(style) + ", stereo " + std::to_string(stereo));
       eyeOffset = stereo ? 0.05f : 0.0f;
-      plainFrames = true;
-      const Picture everything = draw(style, stereo);
+      const Picture everything = draw(style, stereo, true);
       EXPECT_EQ(characters->drawnCount(), characters->placedCount());
-      plainFrames = false;
       const Picture culled = draw(style, stereo);
       EXPECT_GT(characters->drawnCount(), 0);
       EXPECT_LT(characters->drawnCount(), characters->placedCount());
@@ -355,9 +353,7 @@ TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
 
 TEST_F(PictureTest, WhatStandsStillIsCopiedInOnlyWhileItStaysTheSame) {
   auto same = [&](const Picture& withCopies) {
-    plainFrames = true;
-    const bool equal = draw(1).rgba == withCopies.rgba;
-    plainFrames = false;
+    const bool equal = draw(1, 0, true).rgba == withCopies.rgba;
     return equal;
   };
   const Picture first = draw(1);
