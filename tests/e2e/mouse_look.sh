@@ -11,8 +11,8 @@
 # Where the camera looks comes from the program's view trace (NPR_VIEW_TRACE):
 # one line per update with the view direction and the pitch used up.
 #
-#   mouse_look.sh PROGRAM          the program, or with RUN set, e.g.
-#   RUN="wine nprdemo.exe" mouse_look.sh DATA-DIR   a command run in a copy of DATA-DIR
+#   mouse_look.sh PROGRAM                          runs PROGRAM in a copy of its folder
+#   RUN="wine nprdemo.exe" mouse_look.sh DATA-DIR  runs RUN in a copy of DATA-DIR
 source "$(dirname "$0")/../../scripts/drive.bash"
 if [ -n "${RUN:-}" ]; then
   data_dir=$1
@@ -188,6 +188,7 @@ read -r outer_w outer_h < <(client_size "$win" | tr x ' ')
 side=$(((outer_w - 1024) / 2))
 top=$((outer_h - 768 - side))
 wide=1240 high=1000
+before=$(view)
 key_down F2
 if [ -n "${RUN:-}" ]; then
   xdotool mousemove $((outer_w - 1)) $((outer_h - 1)) mousedown 1
@@ -202,6 +203,7 @@ done
 [ "$(client_size "$win")" = ${wide}x$high ] || fail "the window did not grow: $(client_size "$win")"
 key_up F2
 wait_updates 3
+[ "$(view)" = "$before" ] || fail "the view turned while the window grew: $before -> $(view)"
 import -window "$win" "$work/larger.png"
 # The client area's part right of and above the picture, which stays at its
 # lower left.
