@@ -15,6 +15,7 @@ void runFrameLoop(RenderWindow& window, const DemoHooks& hooks) {
       updateWithKeys(window, hooks, now - window.lastTick);  // unsigned: the wrap is harmless
       window.lastTick = now;
       hooks.draw();
+      clearOutsidePicture(window.width, window.height);
       system.swapBuffers(window.deviceContext);
     } else {
       system.waitMessage();

@@ -1,5 +1,6 @@
 #include "app/Window.h"
 
+#include "gl/GlApi.h"
 #include "gl/Projection.h"
 
 const char* const windowTitle = "Pencil NPR Demo - [https://example.org/pencil-npr]";
@@ -203,4 +204,17 @@ ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws:
       break;
   }
   return system.defWindowProc(handle, message, wParam, lParam);
+}
+
+void clearOutsidePicture(int width, int height) {
+  constexpr GLsizei beyondAnyWindow = 1 << 15;
+  glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+  glEnable(GL_SCISSOR_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glScissor(width, 0, beyondAnyWindow, beyondAnyWindow);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glScissor(0, height, beyondAnyWindow, beyondAnyWindow);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glPopAttrib();
 }

@@ -77,6 +77,9 @@ void Camera::place(float eyeX, float eyeY, float eyeZ, float targetX, float targ
   up.set(upX, upY, upZ);
   mouseAreaWidth = Config::instance().width();
   mouseAreaHeight = Config::instance().height();
+  // The opening view must not depend on where the pointer happened to be.
+  ws::windowSystem().setCursorPos(mouseAreaWidth >> 1, mouseAreaHeight >> 1);
+  holdsPointer_ = false;
 }
 
 void Camera::step() {
@@ -87,12 +90,22 @@ void Camera::step() {
 }
 
 void Camera::applyMouse() {
+  ws::WindowSystem& system = ws::windowSystem();
+  // With no window of ours focused the pointer is another program's.
+  if (!system.focusWindow()) {
+    holdsPointer_ = false;
+    return;
+  }
   const int cx = mouseAreaWidth >> 1;
   const int cy = mouseAreaHeight >> 1;
   ws::Point cursor;
-  if (!ws::windowSystem().cursorPos(cursor)) return;
+  if (!system.cursorPos(cursor)) return;
+  const bool turns = holdsPointer_;
+  holdsPointer_ = true;
   if (cursor.x == cx && cursor.y == cy) return;
-  ws::windowSystem().setCursorPos(cx, cy);
+  system.setCursorPos(cx, cy);
+  // Where a freed pointer was taken back from is no turn of the user's.
+  if (!turns) return;
 
   const float yaw = static_cast<float>(cx - cursor.x) * mouseRadians;
   const float pitch = static_cast<float>(cy - cursor.y) * mouseRadians;

@@ -26,8 +26,15 @@ class Camera {
   void applyOffsetView(float offset) const;
   // The matrix applyOffsetView multiplies in, made here.
   void viewMatrix(float offset, Matrix4& m) const;
+  // Lets the pointer go (F2 held); the next step takes it back to the
+  // centre without turning.
+  void releasePointer() { holdsPointer_ = false; }
 
  private:
+  // Whether the pointer's offset from the centre is the user's turn; false
+  // until a step has put it at the centre.
+  bool holdsPointer_ = false;
+
   // The side axis where it can be had; while the view runs parallel to up it
   // keeps the last usable one.
   Vector3 sideAxis() const;

@@ -143,7 +143,11 @@ void updateFrame(std::uint32_t elapsedMs) {
   if (eyeOffset < -1.0f) eyeOffset = -1.0f;
   if (eyeOffset > 1.0f) eyeOffset = 1.0f;
 
-  if (!keyHeld(ws::VkF2)) demoCamera.step();
+  // F2 frees the pointer and freezes the view.
+  if (keyHeld(ws::VkF2))
+    demoCamera.releasePointer();
+  else
+    demoCamera.step();
 
   if (characters) characters->update(static_cast<float>(elapsedMs));
 

@@ -97,6 +97,21 @@ wait_gone() {
   fail "window $1 did not go away"
 }
 
+# xdotool, tried again when the display refuses it the connection: a busy
+# Xvfb has been seen to refuse one now and then (the program tries again
+# too), which is no fault of the program under test.
+xdotool() {
+  local status attempt
+  for attempt in 1 2 3 4 5; do
+    status=0
+    command xdotool "$@" 2>"$work/xdotool.err" || status=$?
+    grep -q "Can't open display" "$work/xdotool.err" || break
+    sleep 0.2
+  done
+  cat "$work/xdotool.err" >&2
+  return $status
+}
+
 focus() {
   timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null || true
 }

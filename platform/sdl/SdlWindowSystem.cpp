@@ -2,6 +2,9 @@
 // into Win32-style messages and virtual-key codes on a message queue that
 // also carries posted messages.
 #include <SDL.h>
+#if defined(NPR_X11_POINTER)
+#include <SDL_syswm.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -355,6 +358,22 @@ class SdlWindowSystem : public ws::WindowSystem {
 
   bool cursorPos(ws::Point& out) override {
     if (!videoReady_) return false;
+#if defined(NPR_X11_POINTER) && defined(SDL_VIDEO_DRIVER_X11)
+    // SDL answers from a position it refreshes only on device motion and on
+    // its own warps, so a pointer placed by another program (a warp, as
+    // remote-desktop and accessibility tools do) would go unseen: ask the
+    // server instead.
+    if (Display* display = x11Display()) {
+      Window root = 0, child = 0;
+      int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+      unsigned int buttons = 0;
+      if (XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY,
+                        &windowX, &windowY, &buttons)) {
+        out = ws::Point{rootX, rootY};
+        return true;
+      }
+    }
+#endif
     SDL_GetGlobalMouseState(&out.x, &out.y);
     return true;
   }
@@ -371,6 +390,19 @@ class SdlWindowSystem : public ws::WindowSystem {
   static ws::LParam packSize(int width, int height) {
     return static_cast<ws::LParam>((width & 0xFFFF) | ((height & 0xFFFF) << 16));
   }
+
+#if defined(NPR_X11_POINTER) && defined(SDL_VIDEO_DRIVER_X11)
+  Display* x11Display() {
+    if (windows_.empty()) return nullptr;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(windows_.begin()->second->sdl, &info) ||
+        info.subsystem != SDL_SYSWM_X11) {
+      return nullptr;
+    }
+    return info.info.x11.display;
+  }
+#endif
 
   SdlWindow* find(ws::WindowHandle handle) {
     auto found = windows_.find(handle);

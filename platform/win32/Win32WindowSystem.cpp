@@ -237,9 +237,20 @@ class Win32WindowSystem : public ws::WindowSystem {
     return true;
   }
 
-  bool setCursorPos(int x, int y) override { return SetCursorPos(x, y) != FALSE; }
+  bool setCursorPos(int x, int y) override {
+    // Wine moves the pointer only when its own record of it differs from the
+    // target, and that record stays behind while the pointer is outside the
+    // program's windows (moved there by another program, or too fast for a
+    // frame): a step beside the target first makes the move happen.
+    if (underWine_) SetCursorPos(x > 0 ? x - 1 : x + 1, y);
+    return SetCursorPos(x, y) != FALSE;
+  }
 
   int showCursor(bool show) override { return ShowCursor(show ? TRUE : FALSE); }
+
+ private:
+  const bool underWine_ =
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 };
 
 }  // namespace

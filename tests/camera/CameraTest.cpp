@@ -19,18 +19,21 @@ float angleBetween(const Vector3& a, const Vector3& b) {
   return std::acos(std::fmin(1.0f, a.normalized().dot(b.normalized())));
 }
 float wrapped(float angle) { return std::remainder(angle, 2 * 3.14159265f); }
+ws::WindowHandle const ourWindow = reinterpret_cast<ws::WindowHandle>(0x4242);
 
 class CameraTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fake_.install();
+    fake_.focus = ourWindow;
     pitchTotal = 0.0f;
     resetFrameTimer();
     placeDemo();
   }
+  // Placed, with a first step taken so that mouse look holds the pointer.
   void placeDemo(float upX = 0.0f) {
     camera_.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, upX, 1.0f, 0.0f);
-    fake_.cursor = {512, 384};
+    camera_.step();
   }
   Vector3 view() const { return camera_.target - camera_.eye; }
   void mouse(int dx, int dy) {
@@ -54,14 +57,58 @@ TEST_F(CameraTest, PlaceScalesTheTargetAndPullsTheCursorToTheConfiguredCentre) {
   TestDir dir;
   TestDir::write("config.cfg", "1023 767");
   Config::instance().read();
-  placeDemo();
+  fake_.cursor = {3, 1000};
+  fake_.cursorMoves.clear();
+  camera_.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
   TestDir::write("config.cfg", "1024 768");
   Config::instance().read();
   EXPECT_EQ(mouseAreaWidth, 1023);
-  mouse(-30, 40);
   ASSERT_EQ(fake_.cursorMoves.size(), 1u);
   EXPECT_EQ(fake_.cursorMoves[0].x, 511);
   EXPECT_EQ(fake_.cursorMoves[0].y, 383);
+
+  // Moved before the first step, the pointer is taken back without a turn:
+  // the opening view does not depend on where it was.
+  const Vector3 placed = view();
+  fake_.cursor = {700, 100};
+  camera_.step();
+  EXPECT_EQ((view() - placed).length(), 0.0f);
+  EXPECT_EQ(fake_.cursorMoves.size(), 2u);
+  EXPECT_EQ(fake_.cursor.x, 511);
+  EXPECT_EQ(fake_.cursor.y, 383);
+  fake_.cursor = {511 + 50, 383};
+  camera_.step();
+  EXPECT_NEAR(wrapped(azimuth(view()) - azimuth(placed)), 0.1f, 1e-5f);
+}
+
+TEST_F(CameraTest, AFreedPointerIsLeftAloneAndTakenBackWithoutATurn) {
+  // Freed by F2 (the demo lets the pointer go and takes no steps) or by
+  // another window taking the focus (the steps go on).
+  for (const bool focusLost : {false, true}) {
+    SCOPED_TRACE(focusLost);
+    placeDemo();
+    const Vector3 before = view();
+    fake_.cursorMoves.clear();
+    if (focusLost) {
+      fake_.focus = nullptr;
+      mouse(120, -40);
+      mouse(-30, 60);
+    } else {
+      camera_.releasePointer();
+      fake_.cursor = {512 + 120, 384 - 40};
+    }
+    EXPECT_TRUE(fake_.cursorMoves.empty());
+    EXPECT_EQ((view() - before).length(), 0.0f);
+
+    fake_.focus = ourWindow;
+    mouse(-30, 60);
+    EXPECT_EQ((view() - before).length(), 0.0f);
+    ASSERT_EQ(fake_.cursorMoves.size(), 1u);
+    EXPECT_EQ(fake_.cursor.x, 512);
+    EXPECT_EQ(fake_.cursor.y, 384);
+    mouse(50, 0);
+    EXPECT_NEAR(wrapped(azimuth(view()) - azimuth(before)), 0.1f, 1e-5f);
+  }
 }
 
 TEST_F(CameraTest, MouseRightTurnsRightAndMouseUpLooksUp) {
