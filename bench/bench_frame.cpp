@@ -43,6 +43,25 @@ constexpr int frameHeight = 768;
 constexpr int timedFrames = 40;
 constexpr int warmFrames = 3;
 
+// How the eye moves between frames: 0 it rests, 1 the view turns (the mouse
+// across, 5 pixels a frame), 2 the camera walks forwards. Turning and
+// walking go back and forth, so every run stays where it started.
+int motion = 0;
+int moved = 0;
+Camera resting;
+
+void startMotion(int kind) {
+  motion = kind;
+  moved = 0;
+  demoCamera = resting;
+}
+
+void moveEye() {
+  const float sign = (moved++ / 20) % 2 == 0 ? 1.0f : -1.0f;
+  if (motion == 1) demoCamera.turn(sign * 0.01f, 0.0f, 1.0f, 0.0f);
+  if (motion == 2) demoCamera.walk(sign * 0.02f);
+}
+
 // 0: shadow, 1: colour, 2: normal, 3: one-pass composite, 4: layered composite
 ShaderProgramSet floorPrograms;
 bool ready = false;
@@ -69,6 +88,7 @@ bool setUp() {
   static RenderWindow window;
   window.keys = &keys;
   initDemo(&window, &keys);
+  resting = demoCamera;
 
   const char* sources[][2] = {
       {"floor_world.vsh",
@@ -279,6 +299,11 @@ void timeFrames(benchmark::State& state, const std::function<void()>& frame) {
   state.counters["cpu_ms"] = percentile(cpuSamples, 0.5);
 }
 
+void demoFrame() {
+  moveEye();
+  drawFrame();
+}
+
 void setLook(int style, int stereo) {
   compositeStyle = style;
   stereoEnabled = static_cast<std::uint8_t>(stereo);
@@ -287,7 +312,8 @@ void setLook(int style, int stereo) {
 
 void BM_DemoFrame(benchmark::State& state) {
   setLook(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  timeFrames(state, [] { drawFrame(); });
+  startMotion(0);
+  timeFrames(state, demoFrame);
 }
 
 double timedFrame(const std::function<void()>& frame) {
@@ -306,14 +332,15 @@ void BM_DemoOverFloor(benchmark::State& state) {
     return;
   }
   setLook(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  startMotion(static_cast<int>(state.range(2)));
   for (int i = 0; i < warmFrames; ++i) {
-    drawFrame();
+    demoFrame();
     floorFrame();
   }
   glFinish();
   std::vector<double> demo, floor, ratio;
   for (auto _ : state) {
-    demo.push_back(timedFrame([] { drawFrame(); }));
+    demo.push_back(timedFrame(demoFrame));
     floor.push_back(timedFrame(floorFrame));
     ratio.push_back(demo.back() / floor.back());
     state.SetIterationTime((demo.back() + floor.back()) / 1000.0);
@@ -338,11 +365,12 @@ void colourGeometry(bool scene, bool water, bool people) {
   shaderPrograms.use(2);
   shaderPrograms.setUniform1i(2, "shadowMap", 0);
   shaderPrograms.setUniform4f(2, "lightPos", -90, 140, -90, 1);
-  if (scene) worldScene.draw();
+  const ViewVolume view = eyeOf(currentFrame(), 0).volume;
+  if (scene) worldScene.draw(&view);
   if (water) drawWaterQuad(30);
   if (people) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
-    characters->draw();
+    characters->drawIn(view);
     glActiveTextureARB(GL_TEXTURE0_ARB);
   }
   shaderPrograms.unuse();
@@ -359,10 +387,11 @@ void normalGeometry() {
   shaderPrograms.use(1);
   shaderPrograms.setUniform4f(1, "lightPos", -90, 140, -90, 1);
   shaderPrograms.setUniform4f(1, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z, 1);
+  const ViewVolume view = eyeOf(currentFrame(), 0).volume;
   glActiveTextureARB(GL_TEXTURE1_ARB);
-  characters->draw();
+  characters->drawIn(view);
   glActiveTextureARB(GL_TEXTURE0_ARB);
-  worldScene.draw();
+  worldScene.draw(&view);
   shaderPrograms.use(5);
   shaderPrograms.setUniform1i(5, "normalMap", 0);
   shaderPrograms.setUniform4f(5, "lightPos", -90, 140, -90, 1);
@@ -460,9 +489,10 @@ const int registered = [] {
   }
   return 0;
 }();
+// motion: 0 the eye rests, 1 the view turns, 2 the camera walks.
 BENCHMARK(BM_DemoOverFloor)
-    ->ArgNames({"style", "stereo"})
-    ->ArgsProduct({{1, 2, 3}, {0, 1}})
+    ->ArgNames({"style", "stereo", "motion"})
+    ->ArgsProduct({{1, 2, 3}, {0, 1}, {0, 1, 2}})
     ->Iterations(timedFrames)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
