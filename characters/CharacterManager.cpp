@@ -84,18 +84,28 @@ void CharacterManager::draw() {
   if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
 }
 
-void CharacterManager::drawIn(const ViewVolume& view) {
-  // Characters wholly outside the pass's view would only cost their
-  // triangles' setup.
+void CharacterManager::drawIn(const ViewVolume& view) { drawOnly(inView(view)); }
+
+void CharacterManager::drawOnly(const std::vector<std::int32_t>& indices) {
   drawn_ = 0;
-  for (std::int32_t i = 0; i < placed_; ++i) {
-    float low[3], high[3];
-    boxAround(i, low, high);
-    if (view.excludesBox(low, high)) continue;
+  for (std::int32_t i : indices) {
+    if (i < 0 || i >= placed_) continue;
     model_.draw(&characters_[i].animation);
     ++drawn_;
   }
   if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
+}
+
+std::vector<std::int32_t> CharacterManager::inView(const ViewVolume& view) const {
+  // Characters wholly outside the pass's view would only cost their
+  // triangles' setup.
+  std::vector<std::int32_t> seen;
+  for (std::int32_t i = 0; i < placed_; ++i) {
+    float low[3], high[3];
+    boxAround(i, low, high);
+    if (!view.excludesBox(low, high)) seen.push_back(i);
+  }
+  return seen;
 }
 
 bool CharacterManager::shadowReaches(const Vector3& light, float lowest,

@@ -23,6 +23,10 @@ class CharacterManager : public DemoComponent {
   void draw() override;
   // Only the characters that can put a pixel into `view`.
   void drawIn(const ViewVolume& view);
+  // Only the characters of the given indices, in their order.
+  void drawOnly(const std::vector<std::int32_t>& indices);
+  // The indices of the characters that can put a pixel into `view`.
+  std::vector<std::int32_t> inView(const ViewVolume& view) const;
   void update(float elapsedMs) override;
   // Draws only the characters whose shadow could fall inside one of the
   // views: cast along `light` (pointing downwards), it reaches no lower

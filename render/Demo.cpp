@@ -168,6 +168,7 @@ void shutdownDemo() {
   if (glDeleteBuffersARB) worldScene.deleteBuffers();
 
   releaseFrameCopies();
+  releaseFrameQueries();
   if (renderTargets.ready()) {
     renderTargets.unbind();
     renderTargets.release();

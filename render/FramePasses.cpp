@@ -4,6 +4,7 @@
 
 #include "base/Log.h"
 #include "characters/CharacterManager.h"
+#include "gl/BoxQueries.h"
 #include "gl/Extensions.h"
 #include "gl/Projection.h"
 #include "gl/RenderTargets.h"
@@ -44,14 +45,33 @@ void setCameraUniform(const FrameRecord& frame, int slot) {
   shaderPrograms.setUniform4f(slot, "camPos", eye.x, eye.y, eye.z, 1.0f);
 }
 
+BoxQueries hiddenCharacters;
+
+// The characters an eye can see: in its view, and not wholly behind what the
+// bound target holds. A box a little wider than each stands in for it.
+std::vector<std::int32_t> charactersSeen(const EyeView& eye) {
+  std::vector<std::int32_t> shown = characters->inView(eye.volume);
+  std::vector<AxisBox> boxes(shown.size());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    characters->boxAround(shown[i], boxes[i].low, boxes[i].high);
+    boxes[i] = widened(boxes[i], 0.05f);
+  }
+  if (shaderPrograms.ready()) shaderPrograms.unuse();
+  const std::vector<bool> seen = hiddenCharacters.seen(boxes, eye.volume.clip());
+  std::vector<std::int32_t> kept;
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    if (seen[i]) kept.push_back(shown[i]);
+  return kept;
+}
+
 // The characters' drawing works on texture unit 1 itself, and draws nothing
 // without unit selection. Plain frames draw every one of them.
-void drawCharacters(const FrameRecord& frame, const ViewVolume& view) {
+void drawCharacters(const FrameRecord& frame, const std::vector<std::int32_t>& shown) {
   if (!characters) return;
   if (frame.plain)
     characters->draw();
   else
-    characters->drawIn(view);
+    characters->drawOnly(shown);
 }
 
 void shadowPass(const FrameRecord& frame, const Eyes& eyes) {
@@ -88,7 +108,8 @@ void shadowPass(const FrameRecord& frame, const Eyes& eyes) {
   characters->drawShadowCasters(seen, eyes.count, lightDirection(), lowestReceiver());
 }
 
-void colourPass(const FrameRecord& frame, const EyeView& eye) {
+// Returns the characters it drew, for the normal pass of the same eye.
+std::vector<std::int32_t> colourPass(const FrameRecord& frame, const EyeView& eye) {
   setPerspectiveView(frame.width, frame.height);
   viewportOfTarget(eye.targets.colour);
   renderTargets.bind(eye.targets.colour);
@@ -119,18 +140,27 @@ void colourPass(const FrameRecord& frame, const EyeView& eye) {
   }
   drawWaterQuad(waterHalfSize, frame.waterMove);
 
+  // Characters wholly behind the scene and the water are left out, here and
+  // in the normal pass, where what hides them is drawn over them.
+  std::vector<std::int32_t> shown;
+  if (characters && !frame.plain && multitextureAvailable()) {
+    shown = charactersSeen(eye);
+    useProgram(ColourProgram);
+  }
   // Without unit selection the reset below would hit texture matrix 0, the
   // shadow matrix, so the characters' step goes as a whole.
   if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
-    drawCharacters(frame, eye.volume);
+    drawCharacters(frame, shown);
     glMatrixMode(GL_TEXTURE);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
   }
+  return shown;
 }
 
-void normalPass(const FrameRecord& frame, const EyeView& eye) {
+void normalPass(const FrameRecord& frame, const EyeView& eye,
+                const std::vector<std::int32_t>& shown) {
   viewportOfTarget(eye.targets.normal);
   renderTargets.bind(eye.targets.normal);
   clearTarget();
@@ -145,7 +175,7 @@ void normalPass(const FrameRecord& frame, const EyeView& eye) {
   setCameraUniform(frame, NormalProgram);
   if (multitextureAvailable()) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
-    drawCharacters(frame, eye.volume);
+    drawCharacters(frame, shown);
     glActiveTextureARB(GL_TEXTURE0_ARB);
   }
   drawScene(frame, eye.volume);
@@ -190,6 +220,8 @@ void logPendingError() {
 }  // namespace
 
 void drawShadowPass(const FrameRecord& frame) { shadowPass(frame, eyesOf(frame)); }
+
+void releaseFrameQueries() { hiddenCharacters.release(); }
 
 void drawWaterQuad(float halfSize) { drawWaterQuad(halfSize, waterMove); }
 
@@ -249,10 +281,8 @@ void drawFrame(const FrameRecord& frame) {
   if (renderTargets.ready()) {
     shadowPass(frame, eyes);
     glClearColor(0.0f, 1.0f, 1.0f, 1.0f);
-    for (int eye = 0; eye < eyes.count; ++eye) {
-      colourPass(frame, eyes.eye[eye]);
-      normalPass(frame, eyes.eye[eye]);
-    }
+    for (int eye = 0; eye < eyes.count; ++eye)
+      normalPass(frame, eyes.eye[eye], colourPass(frame, eyes.eye[eye]));
   } else {
     glClearColor(0.0f, 1.0f, 1.0f, 1.0f);
   }

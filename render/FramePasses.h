@@ -14,6 +14,8 @@ extern GLfloat lightProjection[16];
 void drawFrame(const FrameRecord& frame);
 // The frame's shadow pass alone, into the shadow target (left bound).
 void drawShadowPass(const FrameRecord& frame = currentFrame());
+// Deletes the queries the frames ask; the context must be current.
+void releaseFrameQueries();
 
 // The wavy water plane, half size s on each side of the origin, at the
 // water's phase now or at the given one.
