@@ -169,6 +169,15 @@ void StencilCanvas::release() {
   refused_ = false;
 }
 
+void copyCanvas(const StencilCanvas& from, const StencilCanvas& to, int size) {
+  glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from.framebuffer());
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to.framebuffer());
+  glBlitFramebufferEXT(0, 0, size, size, 0, 0, size, size,
+                       GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT,
+                       GL_NEAREST);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, to.framebuffer());
+}
+
 void copyColour(GLuint from, GLuint to, int left, int bottom, int right, int top) {
   glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
   glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, to);

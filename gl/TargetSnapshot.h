@@ -72,6 +72,10 @@ class StencilCanvas {
   bool refused_ = false;
 };
 
+// Copies colour, depth and stencil whole from one canvas to another of the
+// same target; leaves `to` bound.
+void copyCanvas(const StencilCanvas& from, const StencilCanvas& to, int size);
+
 // Copies a rectangle of colour, in pixels, between two framebuffers of one
 // colour format; leaves `to` bound.
 void copyColour(GLuint from, GLuint to, int left, int bottom, int right, int top);

@@ -163,32 +163,37 @@ void normalPass(const FrameRecord& frame, const EyeView& eye,
                 const std::vector<std::int32_t>& shown) {
   viewportOfTarget(eye.targets.normal);
   renderTargets.bind(eye.targets.normal);
-  clearTarget();
   glLoadIdentity();
   applyEyeView(frame, eye);
 
-  // The scene goes over the characters, so it wins where they touch at
-  // exactly one depth: a copy of the scene's image, which the characters
-  // would be drawn over, cannot stand in for it.
   useProgram(NormalProgram);
   setLightUniform(NormalProgram);
   setCameraUniform(frame, NormalProgram);
-  if (multitextureAvailable()) {
+  auto people = [&] {
+    if (!multitextureAvailable()) return;
     glActiveTextureARB(GL_TEXTURE1_ARB);
     drawCharacters(frame, shown);
     glActiveTextureARB(GL_TEXTURE0_ARB);
+  };
+  auto water = [&] {
+    useProgram(WaterProgram);
+    if (shaderPrograms.ready()) {
+      shaderPrograms.setUniform1i(WaterProgram, "normalMap", 0);
+      setLightUniform(WaterProgram);
+      setCameraUniform(frame, WaterProgram);
+      shaderPrograms.setUniform1f(WaterProgram, "waterMove", frame.waterMove);
+    }
+    glBindTexture(GL_TEXTURE_2D, textureIds[WaterTexture]);
+    drawWaterQuad(waterHalfSize, frame.waterMove);
+  };
+  if (frame.plain) {
+    clearTarget();
+    people();
+    drawScene(frame, eye.volume);
+    water();
+  } else {
+    drawSceneNormals(frame, eye, shown, people, water);
   }
-  drawScene(frame, eye.volume);
-
-  useProgram(WaterProgram);
-  if (shaderPrograms.ready()) {
-    shaderPrograms.setUniform1i(WaterProgram, "normalMap", 0);
-    setLightUniform(WaterProgram);
-    setCameraUniform(frame, WaterProgram);
-    shaderPrograms.setUniform1f(WaterProgram, "waterMove", frame.waterMove);
-  }
-  glBindTexture(GL_TEXTURE_2D, textureIds[WaterTexture]);
-  drawWaterQuad(waterHalfSize, frame.waterMove);
 }
 
 void compositeIntoWindow(const FrameRecord& frame, const Eyes& eyes) {

@@ -32,6 +32,18 @@ struct SceneColour {
 };
 SceneColour colourOfScene[2];  // single or left eye, right eye
 
+// What the normal pass keeps of the scene while an eye rests: the scene
+// alone, colour, depth and a cleared stencil, and a canvas of the same kind
+// where each frame is drawn over a copy of it.
+struct SceneNormals {
+  StencilCanvas kept;
+  StencilCanvas work;
+  std::uint64_t keptKey = 0;
+  std::uint64_t lastKey = 0;
+  bool held = false;
+};
+SceneNormals normalsOfScene[2];
+
 // The scene and the eye's matrices as one number: equal numbers mean the
 // same scene seen the same way.
 std::uint64_t viewKey(const EyeView& eye) {
@@ -211,7 +223,66 @@ void drawSceneColour(const FrameRecord& frame, const EyeView& eye, GLuint shadow
   kept.lastKey = key;
 }
 
+void drawSceneNormals(const FrameRecord& frame, const EyeView& eye,
+                      const std::vector<std::int32_t>& shown, const std::function<void()>& people,
+                      const std::function<void()>& water) {
+  SceneNormals& normals = normalsOfScene[eye.side == EyeSide::Right ? 1 : 0];
+  const std::uint64_t key = viewKey(eye);
+  const int target = eye.targets.normal;
+  const int size = renderTargets.size(target);
+  const bool resting = key == normals.lastKey;
+  normals.lastKey = key;
+  bool ready = normals.held && normals.keptKey == key;
+  // Kept once the eye has rested for a frame, so a moving eye pays nothing.
+  if (!ready && resting && glBlitFramebufferEXT && normals.kept.makeFor(renderTargets, target) &&
+      normals.work.makeFor(renderTargets, target)) {
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, normals.kept.framebuffer());
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    drawScene(frame, eye.volume);
+    normals.held = true;
+    normals.keptKey = key;
+    ready = true;
+  }
+  if (!ready) {
+    renderTargets.bind(target);
+    clearTarget();
+    people();
+    drawScene(frame, eye.volume);
+    water();
+    return;
+  }
+  copyCanvas(normals.kept, normals.work, size);
+  glPushAttrib(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_ENABLE_BIT);
+  glEnable(GL_STENCIL_TEST);
+  glStencilFunc(GL_ALWAYS, 1, 0xff);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
+  people();
+  // Where a character's pixel passed, the scene is drawn again at equal
+  // depth: it wins where the two touch at exactly one depth, and loses
+  // wherever the character lies nearer. Every scene triangle at such a
+  // depth lies within a depth step of the character's box.
+  std::vector<AxisBox> near(shown.size());
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    characters->boxAround(shown[i], near[i].low, near[i].high);
+    near[i] = widened(near[i], 0.05f);
+  }
+  glStencilFunc(GL_EQUAL, 1, 0xff);
+  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+  glDepthFunc(GL_EQUAL);
+  glDepthMask(GL_FALSE);
+  if (!near.empty()) drawScene(frame, eye.volume, &near);
+  glPopAttrib();
+  water();
+  copyColour(normals.work.framebuffer(), renderTargets.framebuffer(target), 0, 0, size, size);
+}
+
 void releaseFrameCopies() {
+  for (SceneNormals& normals : normalsOfScene) {
+    normals.kept.release();
+    normals.work.release();
+    normals.lastKey = normals.keptKey = 0;
+    normals.held = false;
+  }
   shadowOfScene.release();
   for (SceneColour& kept : colourOfScene) {
     kept.copy.release();

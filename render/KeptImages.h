@@ -4,6 +4,10 @@
 // is the frame drawn without them, pixel for pixel.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
 #include "gl/GlApi.h"
 #include "render/FrameRecord.h"
 
@@ -18,6 +22,15 @@ void keepShadowOfScene();
 // `shadowImage`: drawn, or while the eye rests copied in and drawn again
 // only where the shadows of the characters and the water can fall.
 void drawSceneColour(const FrameRecord& frame, const EyeView& eye, GLuint shadowImage);
+
+// The normal pass's geometry into the eye's bound normal target, with the
+// normal program in use: `people` (the characters) first, then the scene and `water`
+// over them. While the eye rests the scene is copied in from a kept image
+// instead, and drawn again only where a character touches it at exactly
+// its depth, which the scene wins.
+void drawSceneNormals(const FrameRecord& frame, const EyeView& eye,
+                      const std::vector<std::int32_t>& shown, const std::function<void()>& people,
+                      const std::function<void()>& water);
 
 // Deletes what is kept; the context must be current.
 void releaseFrameCopies();

@@ -403,9 +403,14 @@ TEST_F(Differential, EveryFrameIsThePlainFrame) {
   int differing = 0;
   for (const Probe& probe : probes) differing += fly(probe, 7);
   const unsigned first = static_cast<unsigned>(setting("NPR_DIFF_SEED", 1));
-  const int flights = setting("NPR_DIFF_FLIGHTS", 9);
   const int frames = setting("NPR_DIFF_FRAMES", 8);
-  for (int f = 0; f < flights; ++f) differing += fly(first + static_cast<unsigned>(f), frames);
+  std::vector<unsigned> seeds;
+  for (int f = 0; f < setting("NPR_DIFF_FLIGHTS", 9); ++f) seeds.push_back(first + f);
+  // Flights that once found a fault: 23, a character touching the ground at
+  // exactly its depth in the normal image of a resting eye.
+  if (!std::getenv("NPR_DIFF_SEED")) seeds.push_back(23);
+  for (unsigned seed : seeds) differing += fly(seed, frames);
+  const int flights = static_cast<int>(seeds.size());
   const int total = static_cast<int>(std::size(probes)) * 5 + flights * frames;
   EXPECT_EQ(differing, 0) << "of " << total << " frames";
   std::printf("%d frames in %d flights at %dx%d: %d differ\n", total,
