@@ -2,29 +2,35 @@
 
 #include "app/Window.h"
 #include "base/Config.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/GlContexts.h"
+#include "platform/Input.h"
+#include "platform/MessageQueue.h"
+#include "platform/Windowing.h"
 
 void runFrameLoop(RenderWindow& window, const DemoHooks& hooks) {
-  ws::WindowSystem& system = ws::windowSystem();
+  ws::MessageQueue& queue = ws::messageQueue();
   for (;;) {
     ws::Message message;
-    if (system.peekMessage(message, window.window)) {
+    if (queue.peekMessage(message, window.window)) {
       if (message.message == ws::MsgQuit) break;
-      system.dispatchMessage(message);
+      queue.dispatchMessage(message);
     } else if (window.visible) {
-      const std::uint32_t now = system.tickCount();
+      const std::uint32_t now = ws::clock().tickCount();
       updateWithKeys(window, hooks, now - window.lastTick);  // unsigned: the wrap is harmless
       window.lastTick = now;
       hooks.draw();
       clearOutsidePicture(window.width, window.height);
-      system.swapBuffers(window.deviceContext);
+      ws::glContexts().swapBuffers(window.deviceContext);
     } else {
-      system.waitMessage();
+      queue.waitMessage();
     }
   }
 }
 
 void updateWithKeys(RenderWindow& window, const DemoHooks& hooks, std::uint32_t elapsedMs) {
-  ws::WindowSystem& system = ws::windowSystem();
+  ws::Input& input = ws::input();
   KeyStates* keys = window.keys;
   bool tapped[256] = {};
   if (keys) {
@@ -32,7 +38,7 @@ void updateWithKeys(RenderWindow& window, const DemoHooks& hooks, std::uint32_t 
       if (keys->downSinceUpdate[key] && keys->held[key] == 0) {
         tapped[key] = true;
         keys->held[key] = 1;
-        system.holdKeyForUpdate(key, true);
+        input.holdKeyForUpdate(key, true);
       }
     }
   }
@@ -42,13 +48,13 @@ void updateWithKeys(RenderWindow& window, const DemoHooks& hooks, std::uint32_t 
     keys->downSinceUpdate[key] = 0;
     if (tapped[key]) {
       keys->held[key] = 0;
-      system.holdKeyForUpdate(key, false);
+      input.holdKeyForUpdate(key, false);
     }
   }
 }
 
 int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
-  ws::WindowSystem& system = ws::windowSystem();
+  ws::Dialogs& dialogs = ws::dialogs();
   static AppInstance app;
   static KeyStates keys;
   static RenderWindow window;
@@ -69,14 +75,14 @@ int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
   window.fullscreen = 1;
   keys = KeyStates{};
 
-  if (system.messageBox(nullptr, "Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
-                        ws::MbYesNo | ws::MbIconQuestion) == ws::IdNo) {
+  if (dialogs.messageBox(nullptr, "Would You Like To Run In Fullscreen Mode?", "Start FullScreen?",
+                         ws::MbYesNo | ws::MbIconQuestion) == ws::IdNo) {
     window.fullscreen = 0;
   }
 
   if (!registerRenderClass(&app)) {
-    system.messageBox(nullptr, "Error Registering Window Class!", "Error",
-                      ws::MbOk | ws::MbIconExclamation);
+    dialogs.messageBox(nullptr, "Error Registering Window Class!", "Error",
+                       ws::MbOk | ws::MbIconExclamation);
     return -1;
   }
 
@@ -86,8 +92,8 @@ int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
   do {
     window.fullscreen = wantFullscreen;
     if (!openRenderWindow(&window)) {
-      system.messageBox(nullptr, "Error Creating OpenGL Window", "Error",
-                        ws::MbOk | ws::MbIconExclamation);
+      dialogs.messageBox(nullptr, "Error Creating OpenGL Window", "Error",
+                         ws::MbOk | ws::MbIconExclamation);
       keepRunning = 0;
       status = 1;
       break;
@@ -101,6 +107,6 @@ int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
     closeRenderWindow(&window);
   } while (keepRunning == 1);
 
-  system.unregisterClass(app.className, app.instance);
+  ws::windowing().unregisterClass(app.className, app.instance);
   return status;
 }

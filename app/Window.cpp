@@ -2,6 +2,12 @@
 
 #include "gl/GlApi.h"
 #include "gl/Projection.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/GlContexts.h"
+#include "platform/Input.h"
+#include "platform/MessageQueue.h"
+#include "platform/Windowing.h"
 
 const char* const windowTitle = "Pencil NPR Demo - [https://example.org/pencil-npr]";
 
@@ -43,17 +49,17 @@ ws::DisplayModeRequest displayModeRequest(int width, int height, int bitsPerPixe
 namespace {
 
 void errorBox(const char* text) {
-  ws::windowSystem().messageBox(nullptr, text, "Error", ws::MbOk | ws::MbIconExclamation);
+  ws::dialogs().messageBox(nullptr, text, "Error", ws::MbOk | ws::MbIconExclamation);
 }
 
 RenderWindow* windowRecord(ws::WindowHandle handle) {
-  return reinterpret_cast<RenderWindow*>(ws::windowSystem().windowUserData(handle));
+  return reinterpret_cast<RenderWindow*>(ws::windowing().windowUserData(handle));
 }
 
 }  // namespace
 
 bool registerRenderClass(AppInstance* app) {
-  if (!ws::windowSystem().registerClass(renderWindowClass(app))) {
+  if (!ws::windowing().registerClass(renderWindowClass(app))) {
     errorBox("RegisterClassEx Failed!");
     return false;
   }
@@ -62,11 +68,12 @@ bool registerRenderClass(AppInstance* app) {
 
 bool switchDisplayMode(int width, int height, int bitsPerPixel) {
   const ws::DisplayModeRequest mode = displayModeRequest(width, height, bitsPerPixel);
-  return ws::windowSystem().changeDisplaySettings(&mode, ws::CdsFullscreen);
+  return ws::windowing().changeDisplaySettings(&mode, ws::CdsFullscreen);
 }
 
 bool openRenderWindow(RenderWindow* window) {
-  ws::WindowSystem& system = ws::windowSystem();
+  ws::Windowing& windows = ws::windowing();
+  ws::GlContexts& contexts = ws::glContexts();
   const ws::PixelFormatRequest pfd = pixelFormatRequest(window->bitsPerPixel);
   ws::Rect rect{0, 0, window->width, window->height};
   std::uint32_t style = ws::WsOverlappedWindow;
@@ -75,7 +82,7 @@ bool openRenderWindow(RenderWindow* window) {
 
   if (window->fullscreen == 1) {
     if (switchDisplayMode(window->width, window->height, window->bitsPerPixel)) {
-      system.showCursor(false);
+      ws::input().showCursor(false);
       style = ws::WsPopup;
       exStyle = ws::WsExAppWindow | ws::WsExTopmost;
       switched = true;
@@ -84,85 +91,86 @@ bool openRenderWindow(RenderWindow* window) {
       window->fullscreen = 0;
     }
   } else {
-    system.adjustWindowRect(rect, style, false, exStyle);
+    windows.adjustWindowRect(rect, style, false, exStyle);
   }
 
   // A failed creation must not leave the desktop in the switched mode.
   auto fail = [&]() {
     if (window->deviceContext) {
-      system.releaseDC(window->window, window->deviceContext);
+      contexts.releaseDC(window->window, window->deviceContext);
       window->deviceContext = nullptr;
     }
     if (window->window) {
-      system.destroyWindow(window->window);
+      windows.destroyWindow(window->window);
       window->window = nullptr;
     }
     if (switched) {
-      system.changeDisplaySettings(nullptr, 0);
-      system.showCursor(true);
+      windows.changeDisplaySettings(nullptr, 0);
+      ws::input().showCursor(true);
     }
     return false;
   };
 
-  window->window = system.createWindow(exStyle, window->app->className, window->title, style, 0, 0,
-                                       rect.right - rect.left, rect.bottom - rect.top, nullptr,
-                                       window->app->instance, window);
+  window->window = windows.createWindow(exStyle, window->app->className, window->title, style, 0, 0,
+                                        rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                                        window->app->instance, window);
   if (!window->window) return fail();
 
-  window->deviceContext = system.getDC(window->window);
+  window->deviceContext = contexts.getDC(window->window);
   if (!window->deviceContext) return fail();
 
-  const int format = system.choosePixelFormat(window->deviceContext, pfd);
-  if (format == 0 || !system.setPixelFormat(window->deviceContext, format, pfd)) return fail();
+  const int format = contexts.choosePixelFormat(window->deviceContext, pfd);
+  if (format == 0 || !contexts.setPixelFormat(window->deviceContext, format, pfd)) return fail();
 
-  window->glContext = system.createContext(window->deviceContext);
+  window->glContext = contexts.createContext(window->deviceContext);
   if (!window->glContext) return fail();
 
-  if (!system.makeCurrent(window->deviceContext, window->glContext)) {
-    system.deleteContext(window->glContext);
+  if (!contexts.makeCurrent(window->deviceContext, window->glContext)) {
+    contexts.deleteContext(window->glContext);
     window->glContext = nullptr;
     return fail();
   }
 
-  system.showWindow(window->window, ws::SwShowNormal);
+  windows.showWindow(window->window, ws::SwShowNormal);
   window->visible = 1;
   setPerspectiveView(window->width, window->height);
   *window->keys = KeyStates{};
-  window->lastTick = system.tickCount();
+  window->lastTick = ws::clock().tickCount();
   return true;
 }
 
 bool closeRenderWindow(RenderWindow* window) {
-  ws::WindowSystem& system = ws::windowSystem();
+  ws::Windowing& windows = ws::windowing();
+  ws::GlContexts& contexts = ws::glContexts();
   if (window->window) {
-    if (window->deviceContext) system.makeCurrent(nullptr, nullptr);
+    if (window->deviceContext) contexts.makeCurrent(nullptr, nullptr);
     if (window->glContext) {
-      system.deleteContext(window->glContext);
+      contexts.deleteContext(window->glContext);
       window->glContext = nullptr;
     }
-    system.releaseDC(window->window, window->deviceContext);
+    contexts.releaseDC(window->window, window->deviceContext);
     window->deviceContext = nullptr;
-    system.destroyWindow(window->window);
+    windows.destroyWindow(window->window);
     window->window = nullptr;
   }
   if (window->fullscreen) {
-    system.changeDisplaySettings(nullptr, 0);
-    system.showCursor(true);
+    windows.changeDisplaySettings(nullptr, 0);
+    ws::input().showCursor(true);
   }
   return true;
 }
 
 ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws::WParam wParam,
                              ws::LParam lParam) {
-  ws::WindowSystem& system = ws::windowSystem();
+  ws::Windowing& windows = ws::windowing();
   RenderWindow* window = windowRecord(handle);
 
   if (message == ws::MsgCreate) {
     const auto* info = reinterpret_cast<const ws::CreateInfo*>(lParam);
-    system.setWindowUserData(handle, reinterpret_cast<std::intptr_t>(info->createParam));
+    windows.setWindowUserData(handle, reinterpret_cast<std::intptr_t>(info->createParam));
     return 0;
   }
-  if (!window) return system.defWindowProc(handle, message, wParam, lParam);
+  if (!window) return windows.defWindowProc(handle, message, wParam, lParam);
 
   switch (message) {
     case ws::MsgSize:
@@ -198,12 +206,12 @@ ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws:
       break;
     case MSG_TOGGLE_SCREEN_MODE:
       wantFullscreen = wantFullscreen == 1 ? 0 : 1;
-      system.postMessage(handle, ws::MsgQuit, 0, 0);
+      ws::messageQueue().postMessage(handle, ws::MsgQuit, 0, 0);
       break;
     default:
       break;
   }
-  return system.defWindowProc(handle, message, wParam, lParam);
+  return windows.defWindowProc(handle, message, wParam, lParam);
 }
 
 void clearOutsidePicture(int width, int height) {

@@ -4,7 +4,9 @@
 
 #include "base/Config.h"
 #include "gl/GlApi.h"
-#include "platform/WindowSystem.h"
+#include "platform/Clock.h"
+#include "platform/Input.h"
+#include "platform/Types.h"
 
 Camera demoCamera;
 float pitchTotal = 0.0f;
@@ -39,7 +41,7 @@ bool unitVector(const Vector3& v, Vector3& out) {
   return true;
 }
 
-bool held(int virtualKey) { return (ws::windowSystem().keyState(virtualKey) & 0x80) != 0; }
+bool held(int virtualKey) { return (ws::input().keyState(virtualKey) & 0x80) != 0; }
 
 void lookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
   gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
@@ -48,7 +50,7 @@ void lookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
 }  // namespace
 
 void tickFrameTimer() {
-  const std::uint32_t now = ws::windowSystem().multimediaTime();
+  const std::uint32_t now = ws::clock().multimediaTime();
   const std::uint32_t elapsed = frameTimerStarted ? now - lastFrameMillis : 0;
   frameSeconds = static_cast<float>(elapsed / 1000.0);
   lastFrameMillis = now;
@@ -78,7 +80,7 @@ void Camera::place(float eyeX, float eyeY, float eyeZ, float targetX, float targ
   mouseAreaWidth = Config::instance().width();
   mouseAreaHeight = Config::instance().height();
   // The opening view must not depend on where the pointer happened to be.
-  ws::windowSystem().setCursorPos(mouseAreaWidth >> 1, mouseAreaHeight >> 1);
+  ws::input().setCursorPos(mouseAreaWidth >> 1, mouseAreaHeight >> 1);
   holdsPointer_ = false;
 }
 
@@ -90,20 +92,20 @@ void Camera::step() {
 }
 
 void Camera::applyMouse() {
-  ws::WindowSystem& system = ws::windowSystem();
+  ws::Input& input = ws::input();
   // With no window of ours focused the pointer is another program's.
-  if (!system.focusWindow()) {
+  if (!input.focusWindow()) {
     holdsPointer_ = false;
     return;
   }
   const int cx = mouseAreaWidth >> 1;
   const int cy = mouseAreaHeight >> 1;
   ws::Point cursor;
-  if (!system.cursorPos(cursor)) return;
+  if (!input.cursorPos(cursor)) return;
   const bool turns = holdsPointer_;
   holdsPointer_ = true;
   if (cursor.x == cx && cursor.y == cy) return;
-  system.setCursorPos(cx, cy);
+  input.setCursorPos(cx, cy);
   // Where a freed pointer was taken back from is no turn of the user's.
   if (!turns) return;
 

@@ -10,7 +10,7 @@
 #include "characters/AnimationState.h"
 #include "characters/Character.h"
 #include "gl/Extensions.h"
-#include "platform/WindowSystem.h"
+#include "platform/Dialogs.h"
 
 namespace {
 
@@ -331,11 +331,11 @@ bool CharacterModel::poseBounds(const AnimationState& state, float (&low)[3],
 
 void CharacterModel::draw(const AnimationState* state) const {
   if (!state) {
-    ws::windowSystem().messageBox(nullptr, "not info", "error", ws::MbOk);
+    ws::dialogs().messageBox(nullptr, "not info", "error", ws::MbOk);
     return;
   }
   if (!state->owner) {
-    ws::windowSystem().messageBox(nullptr, "not info parent", "error", ws::MbOk);
+    ws::dialogs().messageBox(nullptr, "not info parent", "error", ws::MbOk);
     return;
   }
   const std::uint32_t frames = static_cast<std::uint32_t>(frameCount_);

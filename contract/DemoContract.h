@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/WindowSystem.h"
+#include "platform/Types.h"
 
 struct AppInstance {
   ws::InstanceHandle instance = nullptr;

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "gl/Textures.h"
-#include "platform/WindowSystem.h"
+#include "platform/Dialogs.h"
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
@@ -56,8 +56,8 @@ std::uint32_t read32(const unsigned char* p) {
 }
 
 void showReaderMessage(const char* text) {
-  ws::WindowSystem& system = ws::windowSystem();
-  system.messageBox(system.focusWindow(), text, "Error", ws::MbOk);
+  ws::Dialogs& dialogs = ws::dialogs();
+  dialogs.messageBox(dialogs.focusWindow(), text, "Error", ws::MbOk);
 }
 
 struct FreeDeleter {
@@ -268,7 +268,9 @@ bool decodeRunLength(const unsigned char* at, const unsigned char* end, bool fou
   return true;
 }
 
-RgbImage* readDib(const unsigned char* file, std::size_t fileSize, const char*& failure) {
+}  // namespace
+
+RgbImage* readDibImage(const unsigned char* file, std::size_t fileSize, const char*& failure) {
   failure = conversionError;  // the message for anything that runs past the file
   std::size_t headerAt = 0;
   std::size_t bitsAt = 0;
@@ -375,8 +377,6 @@ RgbImage* readDib(const unsigned char* file, std::size_t fileSize, const char*& 
   return image;
 }
 
-}  // namespace
-
 std::uint16_t dibColorCount(const unsigned char* infoHeader) {
   if (read32(infoHeader) == coreHeaderSize) {
     switch (read16(infoHeader + 10)) {
@@ -420,7 +420,7 @@ RgbImage* loadDibImage(const char* fileName) {
     }
     return nullptr;
   }
-  RgbImage* image = readDib(file.data(), file.size(), failure);
+  RgbImage* image = readDibImage(file.data(), file.size(), failure);
   if (!image) showReaderMessage(failure);
   return image;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/Dialogs.h"
+
 PFNGLMULTITEXCOORD1FARBPROC glMultiTexCoord1fARB = nullptr;
 PFNGLMULTITEXCOORD2FARBPROC glMultiTexCoord2fARB = nullptr;
 PFNGLMULTITEXCOORD3FARBPROC glMultiTexCoord3fARB = nullptr;
@@ -42,7 +44,7 @@ bool extensionSupported(const char* name) {
 }
 
 void showErrorBox(const char* text) {
-  ws::windowSystem().messageBox(nullptr, text, "Error", ws::MbOk | ws::MbIconWarning);
+  ws::dialogs().messageBox(nullptr, text, "Error", ws::MbOk | ws::MbIconWarning);
 }
 
 bool initMultitextureExtensions() {

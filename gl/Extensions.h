@@ -42,10 +42,10 @@ void showErrorBox(const char* text);
 using ExtensionStringSource = const char* (*)();
 void setExtensionStringSource(ExtensionStringSource source);
 
-#include "platform/WindowSystem.h"
+#include "platform/GlLoader.h"
 
 template <typename Pointer>
 Pointer fetchEntryPoint(Pointer& slot, const char* name) {
-  slot = reinterpret_cast<Pointer>(ws::windowSystem().procAddress(name));
+  slot = reinterpret_cast<Pointer>(ws::glLoader().procAddress(name));
   return slot;
 }

@@ -17,6 +17,9 @@ struct RgbImage {
 
 // Null after the reader has shown its message.
 RgbImage* loadDibImage(const char* fileName);
+// The same reader over bytes in memory, showing nothing: null with the
+// message's text in failure, or the image with failure null.
+RgbImage* readDibImage(const unsigned char* bytes, std::size_t size, const char*& failure);
 // Colour-table entries of an info header (12- or 40-byte kind).
 std::uint16_t dibColorCount(const unsigned char* infoHeader);
 void freeRgbImage(RgbImage* image);

@@ -1,227 +1,33 @@
-// The window-system layer: the few windowing, input, clock and GL-context
-// operations the program needs, with Win32 semantics (message numbers,
-// virtual-key codes, message-box flags and results keep their Win32 values).
-// Backends: SDL2 (desktop), native Win32, and a scripted fake for tests.
+// The whole window-system layer, as a backend implements it: SDL2 (desktop),
+// native Win32, or a scripted fake for tests. Code that uses the layer
+// includes only the faces it needs.
 #pragma once
 
-#include <cstdint>
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/GlContexts.h"
+#include "platform/GlLoader.h"
+#include "platform/Input.h"
+#include "platform/MessageQueue.h"
+#include "platform/Windowing.h"
 
 namespace ws {
 
-using WindowHandle = void*;
-using DeviceContext = void*;
-using GlContext = void*;
-using InstanceHandle = void*;
-using WParam = std::uintptr_t;
-using LParam = std::intptr_t;
-using LResult = std::intptr_t;
-using WindowProc = LResult (*)(WindowHandle, std::uint32_t, WParam, LParam);
-
-// Window messages.
-constexpr std::uint32_t MsgCreate = 0x0001;
-constexpr std::uint32_t MsgDestroy = 0x0002;
-constexpr std::uint32_t MsgSize = 0x0005;
-constexpr std::uint32_t MsgClose = 0x0010;
-constexpr std::uint32_t MsgQuit = 0x0012;
-constexpr std::uint32_t MsgKeyDown = 0x0100;
-constexpr std::uint32_t MsgKeyUp = 0x0101;
-constexpr std::uint32_t MsgSysKeyDown = 0x0104;
-constexpr std::uint32_t MsgSysKeyUp = 0x0105;
-constexpr std::uint32_t MsgSysCommand = 0x0112;
-constexpr std::uint32_t MsgUser = 0x0400;
-
-// WM_SIZE kinds and WM_SYSCOMMAND codes.
-constexpr WParam SizeRestored = 0;
-constexpr WParam SizeMinimized = 1;
-constexpr WParam SizeMaximized = 2;
-constexpr WParam ScClose = 0xF060;
-constexpr WParam ScScreenSave = 0xF140;
-constexpr WParam ScMonitorPower = 0xF170;
-
-// Virtual-key codes (letters and digits are their upper-case ASCII codes).
-constexpr int VkBack = 0x08;
-constexpr int VkTab = 0x09;
-constexpr int VkReturn = 0x0D;
-constexpr int VkShift = 0x10;
-constexpr int VkControl = 0x11;
-constexpr int VkMenu = 0x12;
-constexpr int VkEscape = 0x1B;
-constexpr int VkSpace = 0x20;
-constexpr int VkLeft = 0x25;
-constexpr int VkUp = 0x26;
-constexpr int VkRight = 0x27;
-constexpr int VkDown = 0x28;
-constexpr int VkF1 = 0x70;
-constexpr int VkF2 = 0x71;
-constexpr int VkF10 = 0x79;
-constexpr int VkF12 = 0x7B;
-
-// Message-box flags and results.
-constexpr unsigned MbOk = 0x0;
-constexpr unsigned MbYesNo = 0x4;
-constexpr unsigned MbIconQuestion = 0x20;
-constexpr unsigned MbIconExclamation = 0x30;
-constexpr unsigned MbIconWarning = MbIconExclamation;
-constexpr unsigned MbButtonMask = 0xF;
-constexpr unsigned MbIconMask = 0xF0;
-constexpr int IdOk = 1;
-constexpr int IdCancel = 2;
-constexpr int IdYes = 6;
-constexpr int IdNo = 7;
-
-// Window class and window styles.
-constexpr std::uint32_t CsVRedraw = 0x0001;
-constexpr std::uint32_t CsHRedraw = 0x0002;
-constexpr std::uint32_t CsOwnDc = 0x0020;
-constexpr std::uint32_t WsOverlappedWindow = 0x00CF0000;
-constexpr std::uint32_t WsPopup = 0x80000000;
-constexpr std::uint32_t WsExAppWindow = 0x00040000;
-constexpr std::uint32_t WsExTopmost = 0x00000008;
-constexpr int SwShowNormal = 1;
-constexpr int CursorArrow = 32512;     // IDC_ARROW
-constexpr int BrushAppWorkspace = 12;  // COLOR_APPWORKSPACE
-
-// Pixel format request flags.
-constexpr std::uint32_t PfdDrawToWindow = 0x04;
-constexpr std::uint32_t PfdSupportOpenGl = 0x20;
-constexpr std::uint32_t PfdDoubleBuffer = 0x01;
-constexpr std::uint8_t PfdTypeRgba = 0;
-constexpr std::uint8_t PfdMainPlane = 0;
-
-// Display-mode request.
-constexpr std::uint32_t DmBitsPerPel = 0x00040000;
-constexpr std::uint32_t DmPelsWidth = 0x00080000;
-constexpr std::uint32_t DmPelsHeight = 0x00100000;
-constexpr std::uint32_t CdsFullscreen = 0x4;
-// DEVMODEA up to its display fields, without the later panning fields.
-constexpr std::uint16_t DisplayModeRequestSize = 148;
-
-struct Point {
-  int x = 0;
-  int y = 0;
-};
-
-struct Rect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-};
-
-struct Message {
-  WindowHandle window = nullptr;
-  std::uint32_t message = 0;
-  WParam wParam = 0;
-  LParam lParam = 0;
-};
-
-// What WM_CREATE's lParam points to; the first field is the creation
-// parameter, as in CREATESTRUCT.
-struct CreateInfo {
-  void* createParam = nullptr;
-};
-
-struct WindowClass {
-  std::uint32_t size = 0;
-  std::uint32_t style = 0;
-  WindowProc proc = nullptr;
-  int classExtra = 0;
-  int windowExtra = 0;
-  InstanceHandle instance = nullptr;
-  int cursor = 0;
-  int background = 0;
-  const char* className = nullptr;
-};
-
-struct PixelFormatRequest {
-  std::uint16_t size = 0;
-  std::uint16_t version = 0;
-  std::uint32_t flags = 0;
-  std::uint8_t pixelType = 0;
-  std::uint8_t colorBits = 0;
-  std::uint8_t depthBits = 0;
-  std::uint8_t stencilBits = 0;
-  std::uint8_t layerType = 0;
-};
-
-struct DisplayModeRequest {
-  std::uint16_t size = 0;
-  std::uint32_t fields = 0;
-  std::uint32_t bitsPerPixel = 0;
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-};
-
-class WindowSystem {
+class WindowSystem : public Dialogs,
+                     public GlLoader,
+                     public Input,
+                     public Clock,
+                     public MessageQueue,
+                     public Windowing,
+                     public GlContexts {
  public:
   virtual ~WindowSystem() = default;
-
-  // MessageBoxA: owner may be null. Returns IdOk, IdYes, IdNo...
-  virtual int messageBox(WindowHandle owner, const char* text, const char* caption,
-                         unsigned type) = 0;
-  // GetFocus: the window that has the keyboard focus, or null.
-  virtual WindowHandle focusWindow() = 0;
-
-  virtual bool registerClass(const WindowClass& wc) = 0;
-  virtual bool unregisterClass(const char* className, InstanceHandle instance) = 0;
-
-  // ChangeDisplaySettingsA: a request with CdsFullscreen, or null and 0 to
-  // restore the registry mode. True when the system reports success.
-  virtual bool changeDisplaySettings(const DisplayModeRequest* mode, std::uint32_t flags) = 0;
-  virtual bool adjustWindowRect(Rect& rect, std::uint32_t style, bool menu,
-                                std::uint32_t exStyle) = 0;
-
-  // CreateWindowExA: sends MsgCreate (lParam points to a CreateInfo) to the
-  // class's procedure before it returns. The window is created hidden.
-  virtual WindowHandle createWindow(std::uint32_t exStyle, const char* className, const char* title,
-                                    std::uint32_t style, int x, int y, int width, int height,
-                                    WindowHandle parent, InstanceHandle instance,
-                                    void* createParam) = 0;
-  virtual bool showWindow(WindowHandle window, int command) = 0;
-  virtual bool destroyWindow(WindowHandle window) = 0;
-  virtual std::intptr_t windowUserData(WindowHandle window) = 0;
-  virtual void setWindowUserData(WindowHandle window, std::intptr_t value) = 0;
-  virtual LResult defWindowProc(WindowHandle window, std::uint32_t message, WParam wParam,
-                                LParam lParam) = 0;
-
-  virtual DeviceContext getDC(WindowHandle window) = 0;
-  virtual bool releaseDC(WindowHandle window, DeviceContext dc) = 0;
-  virtual int choosePixelFormat(DeviceContext dc, const PixelFormatRequest& request) = 0;
-  virtual bool setPixelFormat(DeviceContext dc, int format, const PixelFormatRequest& request) = 0;
-  virtual GlContext createContext(DeviceContext dc) = 0;
-  virtual bool makeCurrent(DeviceContext dc, GlContext context) = 0;
-  virtual bool deleteContext(GlContext context) = 0;
-  virtual bool swapBuffers(DeviceContext dc) = 0;
-  // wglGetProcAddress: the entry point of the current context, or null.
-  virtual void* procAddress(const char* name) = 0;
-
-  // PeekMessageA with removal, filtered on one window (null: any).
-  virtual bool peekMessage(Message& out, WindowHandle filter) = 0;
-  virtual LResult dispatchMessage(const Message& message) = 0;
-  virtual void waitMessage() = 0;
-  virtual bool postMessage(WindowHandle window, std::uint32_t message, WParam wParam,
-                           LParam lParam) = 0;
-
-  virtual std::uint32_t tickCount() = 0;       // GetTickCount
-  virtual std::uint32_t multimediaTime() = 0;  // timeGetTime
-  // GetKeyState: the 0x80 bit is set while the key is held, or while the
-  // shell holds it for one update (a tap shorter than a frame).
-  std::int16_t keyState(int virtualKey);
-  void holdKeyForUpdate(int virtualKey, bool hold);
-  virtual bool cursorPos(Point& out) = 0;
-  virtual bool setCursorPos(int x, int y) = 0;
-  // ShowCursor: returns the new display counter.
-  virtual int showCursor(bool show) = 0;
-
- protected:
-  // The system's own key state, as GetKeyState reports it.
-  virtual std::int16_t systemKeyState(int virtualKey) = 0;
-
- private:
-  bool heldForUpdate_[256] = {};
+  // One answer for both faces that ask it.
+  WindowHandle focusWindow() override = 0;
 };
 
-// The backend in use. Set once at start (or by a test) before anything else runs.
+// The backend in use. Set once at start (or by a test) before anything else
+// runs; every face's accessor answers with it.
 WindowSystem& windowSystem();
 void setWindowSystem(WindowSystem* system);
 

@@ -9,12 +9,14 @@
 
 #include "base/Config.h"
 #include "camera/Camera.h"
+#include "camera/ViewTrace.h"
 #include "characters/CharacterManager.h"
 #include "contract/DemoContract.h"
 #include "gl/Extensions.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
+#include "platform/Types.h"
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
 #include "render/KeptImages.h"
@@ -122,6 +124,7 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
   }
 
   glEnable(GL_CULL_FACE);
+  openViewTrace();
   return true;
 }
 
@@ -153,9 +156,11 @@ void updateFrame(std::uint32_t elapsedMs) {
 
   waterMove += static_cast<float>(elapsedMs) * waterPhasePerMs;
   if (waterMove > waterPhaseLimit) waterMove = 0.0f;
+  traceView();
 }
 
 void shutdownDemo() {
+  closeViewTrace();
   if (characters) {
     characters->release();
     delete characters;

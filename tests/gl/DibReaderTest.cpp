@@ -97,9 +97,22 @@ std::pair<Bytes, std::string> read(const std::string& name) {
   return {pixels, fake.boxes[0].text};
 }
 
+// Through the file, and the same from memory: the same pixels, and the
+// failure given as the text the file's reader shows.
 std::pair<Bytes, std::string> load(const Bytes& file) {
   TestDir::write("image.bmp", file);
-  return read("image.bmp");
+  const std::pair<Bytes, std::string> shown = read("image.bmp");
+  const char* failure = nullptr;
+  RgbImage* image =
+      readDibImage(reinterpret_cast<const unsigned char*>(file.data()), file.size(), failure);
+  Bytes pixels;
+  if (image)
+    pixels.assign(reinterpret_cast<const char*>(image->pixels), image->width * image->height * 3);
+  freeRgbImage(image);
+  EXPECT_EQ(image == nullptr, failure != nullptr);
+  EXPECT_EQ(pixels, shown.first);
+  EXPECT_EQ(failure ? failure : "", shown.second);
+  return shown;
 }
 
 // A width x 3 uncompressed picture: the file that holds it (header kind 0

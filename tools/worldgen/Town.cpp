@@ -3,7 +3,7 @@
 #include <iostream>
 #include <map>
 
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <map>
 
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

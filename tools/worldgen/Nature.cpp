@@ -1,5 +1,5 @@
 // Trees, rocks, grass and the small props of the town.
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

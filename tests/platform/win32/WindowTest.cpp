@@ -14,7 +14,7 @@
 #include "app/Shell.h"
 #include "app/Window.h"
 #include "gl/GlApi.h"
-#include "tests/win32/AnsweringWindowSystem.h"
+#include "tests/platform/win32/AnsweringWindowSystem.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

@@ -1,31 +1,15 @@
-// Generates the four textures under data/Textures/:
-//   water_normal3.bmp  hatching in three nested tone levels (R light, G mid, B dark)
-//   hatch2.bmp         paper grain in R, a second hatching direction in G (mid) and B (dark)
-//   hatch1.bmp         tight hatching for cast shadows, three nested levels in R, G, B
-//   water_normal4.bmp  water surface: normal x, y in R, G and height in B
-// Usage: gen_textures [output folder], default "data/Textures" (run from the
-// repository root). The output is byte-identical on every run and platform:
-// the generator has its own random numbers and its own sine
-// (tools/common/Deterministic.h), and uses only correctly rounded arithmetic
-// besides.
-//
-// Hatching is stored as paper brightness (255 = no graphite). A stroke pixel
-// of a lighter level is a stroke pixel of every darker level too, so a tone
-// that drifts between two levels only adds or removes strokes and never
-// moves them. Strokes are about 2.5 texels wide and at least 4 texels apart,
-// so the first two mipmap levels still show lines rather than grey.
-// Every stroke and every noise lattice wraps around the edges: the textures
-// tile without seams.
-
+// The four textures, made with the generators' own random numbers and sine.
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tools/common/Deterministic.h"
+#include "tools/texturegen/TextureGen.h"
 
 namespace gentex {
+
+namespace {
 
 using gen::clamp01;
 using gen::cosine;
@@ -373,12 +357,8 @@ std::vector<unsigned char> encodeBmp(const RgbTexture& texture) {
   return file;
 }
 
-struct NamedFile {
-  std::string name;
-  std::vector<unsigned char> bytes;
-};
+}  // namespace
 
-// The four files, in the demo's texture order.
 std::vector<NamedFile> generateAll() {
   return {{"water_normal3.bmp", encodeBmp(toneHatching())},
           {"hatch2.bmp", encodeBmp(paperAndCrossHatching())},
@@ -387,21 +367,3 @@ std::vector<NamedFile> generateAll() {
 }
 
 }  // namespace gentex
-
-#ifndef GEN_TEXTURES_NO_MAIN
-int main(int argc, char** argv) {
-  const std::string folder = argc > 1 ? argv[1] : "data/Textures";
-  for (const gentex::NamedFile& file : gentex::generateAll()) {
-    const std::string path = folder + "/" + file.name;
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out || std::fwrite(file.bytes.data(), 1, file.bytes.size(), out) != file.bytes.size()) {
-      std::fprintf(stderr, "cannot write %s\n", path.c_str());
-      if (out) std::fclose(out);
-      return 1;
-    }
-    std::fclose(out);
-    std::printf("%s\n", path.c_str());
-  }
-  return 0;
-}
-#endif

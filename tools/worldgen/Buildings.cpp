@@ -1,6 +1,6 @@
 // Houses with their recessed openings, the tower on its terrace, the
 // humpbacked bridge and the harbour.
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <map>
 
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

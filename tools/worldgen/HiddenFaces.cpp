@@ -1,7 +1,7 @@
 // Faces that no view from above the water can show are left out of the
 // file: every pass draws every face, and a software rasterizer pays for each
 // one even where it ends up covered.
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

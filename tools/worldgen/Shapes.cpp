@@ -2,7 +2,7 @@
 // frusta, lumpy ellipsoids and boulders.
 #include <map>
 
-#include "tools/world/World.h"
+#include "tools/worldgen/World.h"
 
 namespace genworld {
 

@@ -3,9 +3,6 @@
 // relies on: nested stroke levels, seamless tiling, strokes that keep their
 // contrast in the first mipmap level, a light paper, a water surface whose
 // normals agree with its heights.
-#define GEN_TEXTURES_NO_MAIN
-#include "tools/gen_textures.cpp"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +16,7 @@
 
 #include "gl/Textures.h"
 #include "platform/fake/FakeWindowSystem.h"
+#include "tools/texturegen/TextureGen.h"
 
 namespace {
 

@@ -1,8 +1,0 @@
-#version 110
-// Shadow pass: the light's orthographic view of everything that casts a
-// shadow.
-
-void main()
-{
-    gl_Position = ftransform();
-}
