@@ -20,6 +20,7 @@
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
 #include "render/KeptImages.h"
+#include "render/WaterShadow.h"
 #include "render/DemoState.h"
 #include "world/Scene.h"
 
@@ -174,6 +175,7 @@ void shutdownDemo() {
 
   releaseFrameCopies();
   releaseFrameQueries();
+  forgetWaterShadow();
   if (renderTargets.ready()) {
     renderTargets.unbind();
     renderTargets.release();

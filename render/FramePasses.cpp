@@ -15,6 +15,7 @@
 #include "render/DemoState.h"
 #include "render/KeptImages.h"
 #include "render/PassSteps.h"
+#include "render/WaterShadow.h"
 
 GLfloat lightModelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 GLfloat lightProjection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -95,8 +96,11 @@ void shadowPass(const FrameRecord& frame, const Eyes& eyes) {
     drawScene(frame, ViewVolume());
     if (!frame.plain) keepShadowOfScene();
   }
-  // The water rises and falls, so it is drawn every frame.
-  drawWaterQuad(waterHalfSize, frame.waterMove);
+  // The water rises and falls, so it is drawn every frame, where it counts.
+  if (frame.plain)
+    drawWaterQuad(waterHalfSize, frame.waterMove);
+  else
+    drawWaterShadow(frame, eyes.eye, eyes.count);
   if (!characters) return;
   if (frame.plain) {
     characters->draw();
