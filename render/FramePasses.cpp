@@ -97,10 +97,14 @@ void shadowPass(const FrameRecord& frame, const Eyes& eyes) {
     if (!frame.plain) keepShadowOfScene();
   }
   // The water rises and falls, so it is drawn every frame, where it counts.
-  if (frame.plain)
-    drawWaterQuad(waterHalfSize, frame.waterMove);
-  else
-    drawWaterShadow(frame, eyes.eye, eyes.count);
+  auto water = [&frame] { drawWaterQuad(waterHalfSize, frame.waterMove); };
+  if (frame.plain) {
+    water();
+  } else {
+    Matrix4 light;
+    multiply(lightProjection, lightModelview, light);
+    drawWaterShadow(frame, eyes.eye, eyes.count, light, water);
+  }
   if (!characters) return;
   if (frame.plain) {
     characters->draw();

@@ -10,7 +10,6 @@
 #include "gl/RenderTargets.h"
 #include "render/DemoSlots.h"
 #include "render/DemoState.h"
-#include "render/FramePasses.h"
 #include "render/PassSteps.h"
 #include "world/Scene.h"
 
@@ -40,11 +39,6 @@ struct Found {
   std::vector<std::vector<Receiver>> receivers;
 };
 Found found;
-
-Matrix4& lightMatrix(Matrix4& m) {
-  multiply(lightProjection, lightModelview, m);
-  return m;
-}
 
 // The tiles under the part of `box` inside `reach`; false when there is none.
 bool tilesUnder(const AxisBox& box, const AxisBox& reach, const Matrix4& light, int size,
@@ -122,10 +116,9 @@ void mark(std::vector<bool>& tiles, const TileRect& r) {
 
 }  // namespace
 
-void drawWaterShadow(const FrameRecord& frame, const EyeView* eyes, int eyeCount) {
+void drawWaterShadow(const FrameRecord& frame, const EyeView* eyes, int eyeCount,
+                     const Matrix4& light, const std::function<void()>& water) {
   const int size = renderTargets.size(ShadowTarget);
-  Matrix4 light;
-  lightMatrix(light);
   // Without the arrays (a scene drawn from buffers it no longer holds),
   // nothing can be found: the water goes in whole.
   bool arrays = true;
@@ -133,7 +126,7 @@ void drawWaterShadow(const FrameRecord& frame, const EyeView* eyes, int eyeCount
     arrays = arrays && (worldScene.meshes[m].indexCount == 0 ||
                         (worldScene.meshes[m].positionArray && worldScene.meshes[m].indexArray));
   if (!arrays) {
-    drawWaterQuad(waterHalfSize, frame.waterMove);
+    water();
     return;
   }
   if (!found.valid || found.generation != worldScene.generation || found.size != size)
@@ -175,7 +168,7 @@ void drawWaterShadow(const FrameRecord& frame, const EyeView* eyes, int eyeCount
       int end = x;
       while (end < tilesAcross && tiles[static_cast<std::size_t>(y * tilesAcross + end)]) ++end;
       glScissor(edge(x), edge(y), edge(end) - edge(x), edge(y + 1) - edge(y));
-      drawWaterQuad(waterHalfSize, frame.waterMove);
+      water();
       x = end;
     }
   glPopAttrib();

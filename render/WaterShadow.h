@@ -7,11 +7,15 @@
 // each frame the tiles of the image under those in view are filled.
 #pragma once
 
+#include <functional>
+
 #include "render/FrameRecord.h"
 
-// Into the bound shadow target, under the light's matrices of this frame,
-// with the shadow program in use. `eyes` are the frame's eye views.
-void drawWaterShadow(const FrameRecord& frame, const EyeView* eyes, int eyeCount);
+// Into the bound shadow target, under `light` (the light's projection times
+// its view), with the shadow program in use: `water` draws the water where
+// the scissor lets it. `eyes` are the frame's eye views.
+void drawWaterShadow(const FrameRecord& frame, const EyeView* eyes, int eyeCount,
+                     const Matrix4& light, const std::function<void()>& water);
 
 // Forgets what was found of the scene.
 void forgetWaterShadow();
