@@ -125,27 +125,28 @@ bool CharacterManager::shadowReaches(const Vector3& light, float lowest,
 
 void CharacterManager::drawShadowCasters(const ViewVolume* views, int viewCount,
                                          const Vector3& light, float lowest) {
+  drawOnly(shadowCasters(views, viewCount, light, lowest));
+}
+
+std::vector<std::int32_t> CharacterManager::shadowCasters(const ViewVolume* views, int viewCount,
+                                                          const Vector3& light,
+                                                          float lowest) const {
   // The characters receive shadows too.
   for (std::int32_t i = 0; i < placed_; ++i) {
     float low[3], high[3];
     boxAround(i, low, high);
     lowest = std::min(lowest, low[1] - 0.05f);
   }
+  std::vector<std::int32_t> casters;
   std::vector<AxisBox> reaches;
-  if (!shadowReaches(light, lowest, reaches)) {
-    draw();
-    return;
-  }
-  drawn_ = 0;
+  const bool downwards = shadowReaches(light, lowest, reaches);
   for (std::int32_t i = 0; i < placed_; ++i) {
-    bool seen = false;
+    bool seen = !downwards;
     for (int v = 0; v < viewCount && !seen; ++v)
       seen = !views[v].excludesBox(reaches[i].low, reaches[i].high);
-    if (!seen) continue;
-    model_.draw(&characters_[i].animation);
-    ++drawn_;
+    if (seen) casters.push_back(i);
   }
-  if (placed_ > 0 && glActiveTextureARB) glActiveTextureARB(GL_TEXTURE1_ARB);
+  return casters;
 }
 
 void CharacterManager::update(float elapsedMs) {

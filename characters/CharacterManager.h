@@ -33,6 +33,9 @@ class CharacterManager : public DemoComponent {
   // than `lowest` or the characters' own lowest point.
   void drawShadowCasters(const ViewVolume* views, int viewCount, const Vector3& light,
                          float lowest);
+  // The indices of the characters drawShadowCasters draws.
+  std::vector<std::int32_t> shadowCasters(const ViewVolume* views, int viewCount,
+                                          const Vector3& light, float lowest) const;
   void release() override;
   // The box around one character as posed now.
   void boxAround(std::int32_t index, float (&low)[3], float (&high)[3]) const;

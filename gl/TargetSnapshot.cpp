@@ -118,6 +118,20 @@ bool TargetSnapshot::restore(const RenderTargetSet& targets, int index, std::uin
   return true;
 }
 
+bool TargetSnapshot::restoreRect(const RenderTargetSet& targets, int index, std::uint64_t key,
+                                 int left, int bottom, int width, int height) const {
+  if (!valid_ || !glBlitFramebufferEXT || index != index_ || key != key_ || !targets.ready() ||
+      index >= targets.count() || targets.size(index) != size_)
+    return false;
+  const GLint bound = boundFramebuffer();
+  glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, framebuffer_);
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, targets.framebuffer(index));
+  glBlitFramebufferEXT(left, bottom, left + width, bottom + height, left, bottom, left + width,
+                       bottom + height, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
+  return true;
+}
+
 void TargetSnapshot::release() {
   if (framebuffer_ != 0 && glDeleteFramebuffersEXT) glDeleteFramebuffersEXT(1, &framebuffer_);
   if (depth_ != 0 && glDeleteRenderbuffersEXT) glDeleteRenderbuffersEXT(1, &depth_);

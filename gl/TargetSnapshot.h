@@ -24,6 +24,9 @@ class TargetSnapshot {
   // Copies the snapshot back over the whole target, if it was taken of that
   // target under the same key; false otherwise, with nothing changed.
   bool restore(const RenderTargetSet& targets, int index, std::uint64_t key) const;
+  // The same for a rectangle of texels only.
+  bool restoreRect(const RenderTargetSet& targets, int index, std::uint64_t key, int left,
+                   int bottom, int width, int height) const;
   // Deletes the copy; the context it was made in must be current.
   void release();
   bool holds() const { return valid_; }

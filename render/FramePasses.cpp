@@ -82,8 +82,8 @@ void shadowPass(const FrameRecord& frame, const Eyes& eyes) {
   renderTargets.bind(ShadowTarget);
   // The light and the scene stand still, so the cleared target with the
   // scene drawn into it is the same every frame: it is kept from the first
-  // frame and copied back whole, colour and depth, which stands in for both
-  // the clear and the scene's triangles.
+  // frame and copied back, colour and depth, over what the frame before
+  // wrote, which stands in for both the clear and the scene's triangles.
   const bool copied = !frame.plain && restoreShadowOfScene();
   if (!copied) clearTarget();
   glLoadIdentity();
@@ -99,21 +99,29 @@ void shadowPass(const FrameRecord& frame, const Eyes& eyes) {
   // The water rises and falls, so it is drawn every frame, where it counts.
   auto water = [&frame] { drawWaterQuad(waterHalfSize, frame.waterMove); };
   if (frame.plain) {
+    forgetShadowWrites();
     water();
-  } else {
-    Matrix4 light;
-    multiply(lightProjection, lightModelview, light);
-    drawWaterShadow(frame, eyes.eye, eyes.count, light, water);
-  }
-  if (!characters) return;
-  if (frame.plain) {
-    characters->draw();
+    if (characters) characters->draw();
     return;
   }
-  // The characters whose shadows an eye of this frame can see: the others
-  // would cost only their triangles.
-  const ViewVolume seen[2] = {eyes.eye[0].volume, eyes.eye[1].volume};
-  characters->drawShadowCasters(seen, eyes.count, lightDirection(), lowestReceiver());
+  Matrix4 light;
+  multiply(lightProjection, lightModelview, light);
+  ShadowTiles written(renderTargets.size(ShadowTarget), light);
+  drawWaterShadow(frame, eyes.eye, eyes.count, water, written);
+  if (characters) {
+    // The characters whose shadows an eye of this frame can see: the others
+    // would cost only their triangles.
+    const ViewVolume seen[2] = {eyes.eye[0].volume, eyes.eye[1].volume};
+    const std::vector<std::int32_t> casters =
+        characters->shadowCasters(seen, eyes.count, lightDirection(), lowestReceiver());
+    for (std::int32_t i : casters) {
+      AxisBox box;
+      characters->boxAround(i, box.low, box.high);
+      written.markBox(box, everywhere(), 2.0f);
+    }
+    characters->drawOnly(casters);
+  }
+  shadowWritten(written);
 }
 
 // Returns the characters it drew, for the normal pass of the same eye.

@@ -19,6 +19,8 @@
 namespace {
 
 TargetSnapshot shadowOfScene;
+// The tiles the last frame wrote over the kept scene, if known.
+std::vector<ShadowTiles> shadowWrites;
 
 // What the colour pass keeps of the scene while an eye stands still: the
 // scene under the shadows of the scene alone, and its depth in a canvas
@@ -167,8 +169,22 @@ void redrawWhereShadowsFall(const FrameRecord& frame, const SceneColour& kept, c
 }  // namespace
 
 bool restoreShadowOfScene() {
+  if (shadowWrites.empty())
+    return shadowOfScene.restore(renderTargets, ShadowTarget, worldScene.generation);
+  bool restored = true;
+  shadowWrites.front().runs([&restored](int left, int bottom, int width, int height) {
+    restored =
+        restored && shadowOfScene.restoreRect(renderTargets, ShadowTarget, worldScene.generation,
+                                              left, bottom, width, height);
+  });
+  if (restored) return true;
+  shadowWrites.clear();
   return shadowOfScene.restore(renderTargets, ShadowTarget, worldScene.generation);
 }
+
+void shadowWritten(const ShadowTiles& tiles) { shadowWrites.assign(1, tiles); }
+
+void forgetShadowWrites() { shadowWrites.clear(); }
 
 void keepShadowOfScene() { shadowOfScene.take(renderTargets, ShadowTarget, worldScene.generation); }
 
@@ -284,6 +300,7 @@ void releaseFrameCopies() {
     normals.held = false;
   }
   shadowOfScene.release();
+  shadowWrites.clear();
   for (SceneColour& kept : colourOfScene) {
     kept.copy.release();
     kept.canvas.release();

@@ -10,13 +10,19 @@
 
 #include "gl/GlApi.h"
 #include "render/FrameRecord.h"
+#include "render/ShadowTiles.h"
 
 // Into the bound shadow target: the scene's part of the shadow image, kept
-// from an earlier frame of the same scene. False, with nothing changed,
-// where none is kept.
+// from an earlier frame of the same scene; only over the tiles the last
+// frame wrote, where that is known. False, with nothing changed, where none
+// is kept.
 bool restoreShadowOfScene();
 // Keeps what the shadow target holds now as the scene's part.
 void keepShadowOfScene();
+// What this frame wrote over the scene's part, for the next to take back;
+// or, forgotten, that anything may have been.
+void shadowWritten(const ShadowTiles& tiles);
+void forgetShadowWrites();
 
 // The scene's part of the eye's colour image, into its bound target under
 // `shadowImage`: drawn, or while the eye rests copied in and drawn again

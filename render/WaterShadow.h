@@ -10,12 +10,13 @@
 #include <functional>
 
 #include "render/FrameRecord.h"
+#include "render/ShadowTiles.h"
 
-// Into the bound shadow target, under `light` (the light's projection times
-// its view), with the shadow program in use: `water` draws the water where
-// the scissor lets it. `eyes` are the frame's eye views.
+// Into the bound shadow target, with the shadow program in use: `water`
+// draws the water where the scissor lets it, and the tiles it filled are
+// added to `drawn`. `eyes` are the frame's eye views.
 void drawWaterShadow(const FrameRecord& frame, const EyeView* eyes, int eyeCount,
-                     const Matrix4& light, const std::function<void()>& water);
+                     const std::function<void()>& water, ShadowTiles& drawn);
 
 // Forgets what was found of the scene.
 void forgetWaterShadow();
