@@ -13,7 +13,7 @@ const char* const windowTitle = "Pencil NPR Demo - [https://example.org/pencil-n
 
 ws::WindowClass renderWindowClass(AppInstance* app) {
   ws::WindowClass wc;
-  wc.size = 48;
+  wc.size = ws::WindowClassSize;
   wc.style = ws::CsHRedraw | ws::CsVRedraw | ws::CsOwnDc;
   wc.proc = renderWindowProc;
   wc.instance = app->instance;

@@ -87,6 +87,14 @@ constexpr std::uint32_t PfdDoubleBuffer = 0x01;
 constexpr std::uint8_t PfdTypeRgba = 0;
 constexpr std::uint8_t PfdMainPlane = 0;
 
+// WNDCLASSEXA: 48 bytes in the 32-bit program; a 64-bit Windows build has
+// wider handles.
+#ifdef _WIN64
+constexpr std::uint32_t WindowClassSize = 80;
+#else
+constexpr std::uint32_t WindowClassSize = 48;
+#endif
+
 // Display-mode request.
 constexpr std::uint32_t DmBitsPerPel = 0x00040000;
 constexpr std::uint32_t DmPelsWidth = 0x00080000;

@@ -112,7 +112,11 @@ class WindowProcTest : public ::testing::Test {
 TEST_F(WindowProcTest, CreationStoresTheWindowRecord) {
   EXPECT_EQ(system.windowUserData(handle), reinterpret_cast<std::intptr_t>(&window));
   const ws::WindowClass& wc = system.registered.at(0);
+#ifdef _WIN64
+  EXPECT_EQ(wc.size, 80u);
+#else
   EXPECT_EQ(wc.size, 48u);
+#endif
   EXPECT_EQ(wc.style, 0x23u);
   EXPECT_EQ(wc.background, 12);
   EXPECT_EQ(wc.cursor, ws::CursorArrow);

@@ -15,7 +15,7 @@
 
 namespace {
 
-static_assert(sizeof(WNDCLASSEXA) == 48, "window class structure");
+static_assert(sizeof(WNDCLASSEXA) == ws::WindowClassSize, "window class structure");
 static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40, "pixel format structure");
 // The request names the display-mode structure before its panning fields
 // (148 of today's 156 bytes); every field asked for lies inside.
