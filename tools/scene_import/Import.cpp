@@ -1,6 +1,7 @@
 #include "tools/scene_import/Import.h"
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -23,6 +24,12 @@ const Vec3 sheetColour{0.86f, 0.82f, 0.7f};
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::size_t townColourCount(const std::string& text) {
+  std::istringstream in(text);
+  long long n = 0;
+  return in >> n && n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
 bool readText(const std::string& path, std::string& text) {
@@ -53,6 +60,63 @@ std::vector<int> largestLinkedSet(const WalkNetwork& network) {
   }
   std::sort(best.begin(), best.end());
   return best;
+}
+
+// Whether the segment from a to b comes within `margin` of the box (x, z).
+bool crossesBox(float ax, float az, float bx, float bz, const Vec3& low, const Vec3& high,
+                float margin) {
+  const float x0 = low.x - margin, x1 = high.x + margin, z0 = low.z - margin, z1 = high.z + margin;
+  float t0 = 0, t1 = 1;
+  const float d[2] = {bx - ax, bz - az}, p[2] = {ax, az}, lo[2] = {x0, z0}, hi[2] = {x1, z1};
+  for (int k = 0; k < 2; ++k) {
+    if (std::fabs(d[k]) < 1e-9f) {
+      if (p[k] < lo[k] || p[k] > hi[k]) return false;
+      continue;
+    }
+    float a = (lo[k] - p[k]) / d[k], b = (hi[k] - p[k]) / d[k];
+    if (a > b) std::swap(a, b);
+    t0 = std::max(t0, a), t1 = std::min(t1, b);
+    if (t0 > t1) return false;
+  }
+  return true;
+}
+
+// The town's own network without what the model now stands on: waypoints
+// whose start or whose links run through its footprint go.
+bool townNetworkAround(const std::string& path, const Vec3& low, const Vec3& high,
+                       WalkNetwork& network) {
+  std::ifstream in(path);
+  long long count = 0;
+  if (!(in >> count) || count < 1 || count > 100000) return false;
+  std::vector<WalkPoint> points(static_cast<std::size_t>(count));
+  for (WalkPoint& p : points) {
+    long long links = 0, number = 0;
+    if (!(in >> p.x >> p.y >> p.z >> links >> number) || links < 0 || links > 1024) return false;
+    p.x *= 0.01f, p.y *= 0.01f, p.z *= -0.01f;
+    for (long long i = 0; i < links; ++i) {
+      long long to = 0;
+      if (!(in >> to)) return false;
+      if (to >= 1 && to <= count) p.links.push_back(static_cast<int>(to - 1));
+    }
+  }
+  constexpr float clear = 0.2f;  // a walker's reach and the push of its neighbours
+  std::vector<int> index(points.size(), -1);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const WalkPoint& p = points[i];
+    if (crossesBox(p.x - 1, p.z - 1, p.x, p.z, low, high, clear)) continue;
+    index[i] = static_cast<int>(network.points.size());
+    network.points.push_back({p.x, p.y, p.z, {}});
+  }
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (index[i] < 0) continue;
+    for (int to : points[i].links) {
+      const WalkPoint& a = points[i];
+      const WalkPoint& b = points[to];
+      if (index[to] < 0 || crossesBox(a.x, a.z, b.x, b.z, low, high, clear)) continue;
+      network.points[index[i]].links.push_back(index[to]);
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -98,18 +162,25 @@ void keepWhereShadowsFall(WalkNetwork& network) {
     }
     p.links = std::move(links);
   }
-  WalkNetwork linked;
-  const std::vector<int> members = largestLinkedSet(kept);
-  std::fill(index.begin(), index.end(), -1);
+  kept.why = network.why;
+  keepLargestLinkedSet(kept);
+  if (kept.points.empty() && kept.why.empty()) {
+    kept.why = "no walkable surface lies where the light's shadows fall";
+  }
+  network = std::move(kept);
+}
+
+void keepLargestLinkedSet(WalkNetwork& network) {
+  const std::vector<int> members = largestLinkedSet(network);
+  std::vector<int> index(network.points.size(), -1);
   for (std::size_t i = 0; i < members.size(); ++i) index[members[i]] = static_cast<int>(i);
+  WalkNetwork linked;
   for (int m : members) {
-    WalkPoint p = kept.points[m];
+    WalkPoint p = network.points[m];
     for (int& to : p.links) to = index[to];
     linked.points.push_back(std::move(p));
   }
-  linked.why = linked.points.empty() && network.why.empty()
-                   ? "no walkable surface lies where the light's shadows fall"
-                   : network.why;
+  linked.why = network.why;
   network = std::move(linked);
 }
 
@@ -185,16 +256,25 @@ bool runImport(const ImportOptions& o, ImportSummary& s, std::string& error) {
     world.insert(world.end(), ground.begin(), ground.end());
     model.groups.push_back(std::move(sheet.groups.front()));
   }
-  WalkOptions walk;
-  walk.minX = walk.minZ = -sheetHalf + 0.5f;
-  walk.maxX = walk.maxZ = sheetHalf - 0.5f;
-  std::printf("Finding walkable surfaces\n");
-  WalkNetwork network = buildWalkNetwork(world, walk);
-  keepWhereShadowsFall(network);
+  WalkNetwork network;
+  if (o.intoTown) {
+    // The town's paths, less those the model now blocks.
+    if (!townNetworkAround(o.shipped + "/scene/waypoints.txt", low, high, network)) {
+      return fail("the town's waypoints cannot be read");
+    }
+    keepLargestLinkedSet(network);
+  } else {
+    WalkOptions walk;
+    walk.minX = walk.minZ = -sheetHalf + 0.5f;
+    walk.maxX = walk.maxZ = sheetHalf - 0.5f;
+    std::printf("Finding walkable surfaces\n");
+    network = buildWalkNetwork(world, walk);
+    keepWhereShadowsFall(network);
+  }
   s.waypoints = network.points.size();
   s.walkNote = network.why;
   s.triangles = model.triangleCount();
-  s.colours = model.groups.size();
+  s.colours = model.groups.size() + (o.intoTown ? townColourCount(town) : 0);
 
   FolderWriter folder(o.shipped, o.out);
   if (!folder.ok()) return fail(folder.error());

@@ -40,5 +40,7 @@ std::vector<Triangle> trianglesOf(const Model& model);
 
 // Waypoints where the light's shadows fall, the largest linked set of them.
 void keepWhereShadowsFall(WalkNetwork& network);
+// Only the largest set of waypoints that reach one another.
+void keepLargestLinkedSet(WalkNetwork& network);
 
 }  // namespace sceneimport

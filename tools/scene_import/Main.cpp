@@ -104,9 +104,16 @@ int main(int argc, char** argv) {
   sceneimport::ImportSummary summary;
   std::string error;
   if (!sceneimport::runImport(o, summary, error)) {
+    // Names and messages may quote the file's bytes: one printable line.
+    for (char& c : error) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
     std::fprintf(stderr, "scene_import: %s\n", error.c_str());
     return 1;
   }
+  const sceneimport::Placement& p = summary.placement;
+  std::printf("  placed: scale %g, its foot at (%.2f, %.2f, %.2f)\n", p.scale, p.target.x, p.target.y,
+              p.target.z);
   if (!summary.colourNote.empty()) std::printf("  colours: %s\n", summary.colourNote.c_str());
   if (!summary.fitNote.empty()) std::printf("  note: %s\n", summary.fitNote.c_str());
   if (summary.waypoints == 0) {

@@ -35,6 +35,7 @@ void put(std::string& out, const T& value) {
 template <typename T>
 void putArray(std::string& out, const std::vector<T>& values) {
   put(out, static_cast<std::uint64_t>(values.size()));
+  if (values.empty()) return;
   out.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
 }
 
@@ -53,6 +54,7 @@ class Reader {
     std::uint64_t n = 0;
     if (!get(n) || n > static_cast<std::uint64_t>(end_ - at_) / sizeof(T)) return false;
     values.resize(static_cast<std::size_t>(n));
+    if (n == 0) return true;
     std::memcpy(values.data(), at_, values.size() * sizeof(T));
     at_ += values.size() * sizeof(T);
     return true;

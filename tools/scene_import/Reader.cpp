@@ -263,8 +263,12 @@ bool readModel(const std::string& path, const ReadOptions& options, Model& model
   // The importer deletes the handler it holds at the end; this one is ours.
   importer.SetProgressHandler(nullptr);
   if (!scene || !scene->mRootNode) {
+    // The library quotes the file: keep the line one printable line.
     std::string why = importer.GetErrorString();
-    why.erase(std::remove(why.begin(), why.end(), '\n'), why.end());
+    for (char& c : why) {
+      if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) c = ' ';
+    }
+    if (why.size() > 240) why = why.substr(0, 240) + "...";
     error = "the import library cannot read it" + (why.empty() ? std::string() : ": " + why);
     return false;
   }
