@@ -1,0 +1,270 @@
+#include "tools/scene_import/Walkable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+
+#include "tools/scene_import/SurfaceGrid.h"
+
+namespace sceneimport {
+
+namespace {
+
+// A walker starts this far in -x and in -z of its first waypoint.
+constexpr float startOffset = 1.0f;
+constexpr float pi = 3.14159265f;
+
+struct Spot {
+  float x, y, z;
+};
+
+std::string number(float value) {
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << value;
+  return text.str();
+}
+
+class Builder {
+ public:
+  Builder(const std::vector<Triangle>& triangles, const WalkOptions& options)
+      : o_(options),
+        // Far enough round the area for the starts and the margins.
+        grid_(triangles, options.minX - reach(options), options.maxX + reach(options),
+              options.minZ - reach(options), options.maxZ + reach(options),
+              std::cos(options.maxSlopeDegrees * pi / 180.0f)),
+        tanSlope_(std::tan(std::clamp(options.maxSlopeDegrees, 0.0f, 89.0f) * pi / 180.0f)),
+        step_(std::max(0.02f, std::min(options.edgeMargin, options.spacing) / 2)) {}
+
+  bool hasFloor() const { return grid_.hasFloor(); }
+
+  // The floors under (x, z), one height for each level a walker can stand
+  // at there and start from.
+  void spotsAt(float x, float z, std::vector<Spot>& spots) {
+    spots.clear();
+    grid_.floorsAt(x, z, heights_);
+    for (std::size_t i = 0; i < heights_.size(); ++i) {
+      if (i > 0 && heights_[i] - heights_[i - 1] <= o_.heightTolerance) continue;
+      const Spot spot{x, heights_[i], z};
+      Floor floor;
+      if (grid_.floorNear(x, z, spot.y, 0, floor) && standsOn(x, z, floor) &&
+          walkable({x - startOffset, spot.y, z - startOffset}, spot))
+        spots.push_back(spot);
+    }
+  }
+
+  // Whether a walker can go straight from a to b, its height following the
+  // line: the floor under every step at that height, floor all round it to
+  // the margin and nothing in its way.
+  bool walkable(const Spot& a, const Spot& b) const {
+    const float across = std::hypot(b.x - a.x, b.z - a.z);
+    if (std::fabs(b.y - a.y) > across * tanSlope_ + o_.heightTolerance) return false;
+    const int steps = std::max(1, static_cast<int>(std::ceil(across / step_)));
+    for (int k = 0; k <= steps; ++k) {
+      const float t = static_cast<float>(k) / steps;
+      const float x = a.x + t * (b.x - a.x), z = a.z + t * (b.z - a.z);
+      Floor floor;
+      if (!grid_.floorNear(x, z, a.y + t * (b.y - a.y), o_.heightTolerance, floor) ||
+          !standsOn(x, z, floor))
+        return false;
+    }
+    return true;
+  }
+
+ private:
+  static float reach(const WalkOptions& options) {
+    return startOffset + options.edgeMargin + options.spacing;
+  }
+
+  // Whether a walker on `floor` at (x, z) has the floor go on all round
+  // to the margin, and nothing over that floor in its way.
+  bool standsOn(float x, float z, const Floor& floor) const {
+    const float margin = o_.edgeMargin;
+    for (int k = 0; k < 8; ++k) {
+      const float dx = margin * std::cos(k * pi / 4), dz = margin * std::sin(k * pi / 4);
+      const float expected = floor.height + floor.slopeX * dx + floor.slopeZ * dz;
+      Floor there;
+      if (!grid_.floorNear(x + dx, z + dz, expected, o_.heightTolerance, there) &&
+          !floorRunsOn(x, z, floor.height, dx, dz))
+        return false;
+    }
+    return !grid_.blocked(x, z, margin, floor, o_.heightTolerance, tanSlope_, o_.clearance);
+  }
+
+  // Whether the floor goes on from (x, z) by (dx, dz) in small steps none
+  // of which climbs or drops more than the slope limit allows: a fold
+  // between slopes, not an edge.
+  bool floorRunsOn(float x, float z, float height, float dx, float dz) const {
+    constexpr int steps = 8;
+    const float climb = std::hypot(dx, dz) / steps * tanSlope_ + 0.005f;
+    Floor there;
+    for (int s = 1; s <= steps; ++s) {
+      const float t = static_cast<float>(s) / steps;
+      if (!grid_.floorNear(x + t * dx, z + t * dz, height, climb, there)) return false;
+      height = there.height;
+    }
+    return true;
+  }
+
+  const WalkOptions& o_;
+  SurfaceGrid grid_;
+  float tanSlope_;
+  float step_;
+  std::vector<float> heights_;
+};
+
+std::string checkOptions(const WalkOptions& o) {
+  const float values[] = {o.maxSlopeDegrees,
+                          o.spacing,
+                          o.clearance,
+                          o.edgeMargin,
+                          o.heightTolerance,
+                          o.minX,
+                          o.maxX,
+                          o.minZ,
+                          o.maxZ};
+  for (float v : values)
+    if (!std::isfinite(v)) return "the walk options hold a number that is not finite";
+  if (!(o.maxX > o.minX) || !(o.maxZ > o.minZ)) return "the area to cover is empty";
+  if (!(o.spacing > 0) || o.edgeMargin < 0 || o.heightTolerance < 0 || o.maxWaypoints < 2 ||
+      !(o.maxSlopeDegrees > 0 && o.maxSlopeDegrees < 90))
+    return "the walk options are out of range (spacing " + number(o.spacing) + ", slope " +
+           number(o.maxSlopeDegrees) + ", at most " + std::to_string(o.maxWaypoints) +
+           " waypoints)";
+  return "";
+}
+
+// Keeps the points of the largest set that reach one another, renumbered.
+void keepLargestGroup(std::vector<WalkPoint>& points) {
+  const int count = static_cast<int>(points.size());
+  std::vector<int> group(count, -1), sizes;
+  std::vector<int> stack;
+  for (int start = 0; start < count; ++start) {
+    if (group[start] >= 0) continue;
+    const int id = static_cast<int>(sizes.size());
+    sizes.push_back(0);
+    group[start] = id;
+    stack.push_back(start);
+    while (!stack.empty()) {
+      const int p = stack.back();
+      stack.pop_back();
+      ++sizes[id];
+      for (int l : points[p].links) {
+        if (group[l] < 0) {
+          group[l] = id;
+          stack.push_back(l);
+        }
+      }
+    }
+  }
+  const int largest =
+      static_cast<int>(std::max_element(sizes.begin(), sizes.end()) - sizes.begin());
+  std::vector<int> renumbered(count, -1);
+  std::vector<WalkPoint> kept;
+  for (int p = 0; p < count; ++p) {
+    if (group[p] != largest) continue;
+    renumbered[p] = static_cast<int>(kept.size());
+    kept.push_back(points[p]);
+  }
+  for (WalkPoint& point : kept)
+    for (int& l : point.links) l = renumbered[l];
+  points = std::move(kept);
+}
+
+}  // namespace
+
+WalkNetwork buildWalkNetwork(const std::vector<Triangle>& triangles, const WalkOptions& options) {
+  WalkNetwork network;
+  network.why = checkOptions(options);
+  if (!network.why.empty()) return network;
+  Builder builder(triangles, options);
+  if (!builder.hasFloor()) {
+    network.why = "nothing in the area is a floor: no surface lies within " +
+                  number(options.maxSlopeDegrees) + " degrees of level";
+    return network;
+  }
+
+  // A lattice of columns over the area, coarser where it would hold too many.
+  const float width = options.maxX - options.minX, depth = options.maxZ - options.minZ;
+  const float spacing = std::max(
+      options.spacing, std::sqrt(width * depth / static_cast<float>(options.maxWaypoints)));
+  const int columns = std::max(1, static_cast<int>(width / spacing));
+  const int rows = std::max(1, static_cast<int>(depth / spacing));
+  const float x0 = options.minX + (width - (columns - 1) * spacing) / 2;
+  const float z0 = options.minZ + (depth - (rows - 1) * spacing) / 2;
+
+  std::vector<std::vector<int>> pointsOf(static_cast<std::size_t>(columns) * rows);
+  std::vector<Spot> spots;
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      builder.spotsAt(x0 + c * spacing, z0 + r * spacing, spots);
+      for (const Spot& s : spots) {
+        pointsOf[r * columns + c].push_back(static_cast<int>(network.points.size()));
+        network.points.push_back({s.x, s.y, s.z, {}});
+      }
+    }
+  }
+  if (network.points.empty()) {
+    network.why = "no floor in the area has room for a walker (" + number(options.clearance) +
+                  " high, " + number(options.edgeMargin) +
+                  " from edges and walls, and a straight start from 1 in -x and -z)";
+    return network;
+  }
+
+  // Each column with the four neighbours after it, diagonals included.
+  const int next[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
+  auto spotOf = [&](int p) {
+    const WalkPoint& w = network.points[p];
+    return Spot{w.x, w.y, w.z};
+  };
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      for (const auto& n : next) {
+        const int nc = c + n[0], nr = r + n[1];
+        if (nc < 0 || nc >= columns || nr >= rows) continue;
+        for (int a : pointsOf[r * columns + c]) {
+          for (int b : pointsOf[nr * columns + nc]) {
+            if (!builder.walkable(spotOf(a), spotOf(b))) continue;
+            network.points[a].links.push_back(b);
+            network.points[b].links.push_back(a);
+          }
+        }
+      }
+    }
+  }
+
+  keepLargestGroup(network.points);
+  if (network.points.size() < 2) {
+    network.points.clear();
+    network.why = "no two places a walker can stand on are joined by a straight walk";
+  }
+  return network;
+}
+
+void writeWaypoints(std::ostream& out, const WalkNetwork& network) {
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::fixed << std::setprecision(2);
+  // Hundredths of a file unit; never "-0.00".
+  auto put = [&](float value) {
+    const double rounded = std::round(static_cast<double>(value) * 10000.0) / 100.0;
+    text << (rounded == 0.0 ? 0.0 : rounded);
+  };
+  text << network.points.size() << '\n';
+  for (std::size_t i = 0; i < network.points.size(); ++i) {
+    const WalkPoint& p = network.points[i];
+    put(p.x);
+    text << ' ';
+    put(p.y);
+    text << ' ';
+    put(-p.z);
+    text << ' ' << p.links.size() << ' ' << i + 1;
+    for (int l : p.links) text << ' ' << l + 1;
+    text << '\n';
+  }
+  out << text.str();
+}
+
+}  // namespace sceneimport
