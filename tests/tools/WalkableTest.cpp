@@ -81,6 +81,15 @@ Scene building() {
   return scene;
 }
 
+// A wall across the ground with a door too narrow for a walker's start,
+// so that the two sides meet only by links that run through it.
+Scene wallWithDoor() {
+  Scene scene = ground("door", 3.0f);
+  addSolid(scene, {false, -0.5f, 0.5f, -3.0f, -0.3f, 1.0f, 1.0f});
+  addSolid(scene, {false, -0.5f, 0.5f, 0.3f, 3.0f, 1.0f, 1.0f});
+  return scene;
+}
+
 // A platform reached by a ramp that climbs 0.4 over 1.6 towards +x -z,
 // across the walkers' start direction.
 constexpr float platformTop = 0.4f;
@@ -150,6 +159,13 @@ TEST(WalkNetwork, LiesOnTheFloorsOutOfTheSolidsLinkedBothWaysAndReadsBack) {
          auto down = [](const auto& p) { return p.y < 1e-3f; };
          EXPECT_GT(std::count_if(n.points.begin(), n.points.end(), up), 20);
          EXPECT_GT(std::count_if(n.points.begin(), n.points.end(), down), 20);
+       }},
+      {wallWithDoor(),
+       [](const WalkNetwork& n) {
+         auto west = [](const auto& p) { return p.x < -0.5f; };
+         auto east = [](const auto& p) { return p.x > 0.5f; };
+         EXPECT_GT(std::count_if(n.points.begin(), n.points.end(), west), 20);
+         EXPECT_GT(std::count_if(n.points.begin(), n.points.end(), east), 20);
        }},
       {ground("wide ground", 10.0f),
        [](const WalkNetwork& n) {
@@ -238,7 +254,7 @@ TEST_F(Walkers, StayOnTheFloorsAndOutOfTheWallsForAMinute) {
   // The link's own 0.03, and 0.025 for turning 0.1 early off a ramp's slope.
   constexpr float heightTolerance = 0.06f;
   TestDir::write("Models/capsuleman.txt", TestDir::read(NPR_DATA_DIR "/Models/capsuleman.txt"));
-  for (const Scene& scene : {building(), rampAndPlatform()}) {
+  for (const Scene& scene : {building(), rampAndPlatform(), wallWithDoor()}) {
     SCOPED_TRACE(scene.name);
     const WalkNetwork network = sceneimport::buildWalkNetwork(scene.triangles, optionsFor(scene));
     std::ostringstream file;

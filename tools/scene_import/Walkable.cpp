@@ -213,27 +213,51 @@ WalkNetwork buildWalkNetwork(const std::vector<Triangle>& triangles, const WalkO
     return network;
   }
 
-  // Each column with the four neighbours after it, diagonals included.
-  const int next[4][2] = {{1, 0}, {0, 1}, {1, 1}, {-1, 1}};
-  auto spotOf = [&](int p) {
-    const WalkPoint& w = network.points[p];
-    return Spot{w.x, w.y, w.z};
+  // Neighbouring columns first, diagonals included; then, shortest first,
+  // the longer links that join two groups of points not yet joined, such
+  // as the two sides of a door too narrow for the start a point needs.
+  std::vector<WalkPoint>& points = network.points;
+  auto spotOf = [&](int p) { return Spot{points[p].x, points[p].y, points[p].z}; };
+  std::vector<int> group(points.size());
+  for (std::size_t p = 0; p < group.size(); ++p) group[p] = static_cast<int>(p);
+  auto root = [&](int p) {
+    while (group[p] != p) p = group[p] = group[group[p]];
+    return p;
   };
+  auto tryLink = [&](int a, int b) {
+    if (!builder.walkable(spotOf(a), spotOf(b))) return;
+    points[a].links.push_back(b);
+    points[b].links.push_back(a);
+    group[root(a)] = root(b);
+  };
+  const int reach = static_cast<int>(options.linkReach / spacing);
+  struct Pair {
+    int squared, a, b;
+  };
+  std::vector<Pair> longer;
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
-      for (const auto& n : next) {
-        const int nc = c + n[0], nr = r + n[1];
-        if (nc < 0 || nc >= columns || nr >= rows) continue;
-        for (int a : pointsOf[r * columns + c]) {
-          for (int b : pointsOf[nr * columns + nc]) {
-            if (!builder.walkable(spotOf(a), spotOf(b))) continue;
-            network.points[a].links.push_back(b);
-            network.points[b].links.push_back(a);
+      const int from = r * columns + c;
+      for (int nr = r; nr <= std::min(rows - 1, r + reach); ++nr) {
+        for (int nc = std::max(0, c - reach); nc <= std::min(columns - 1, c + reach); ++nc) {
+          const int to = nr * columns + nc, squared = (nr - r) * (nr - r) + (nc - c) * (nc - c);
+          if (to <= from || squared > reach * reach) continue;
+          for (int a : pointsOf[from]) {
+            for (int b : pointsOf[to]) {
+              if (squared <= 2)
+                tryLink(a, b);
+              else
+                longer.push_back({squared, a, b});
+            }
           }
         }
       }
     }
   }
+  std::stable_sort(longer.begin(), longer.end(),
+                   [](const Pair& p, const Pair& q) { return p.squared < q.squared; });
+  for (const Pair& pair : longer)
+    if (root(pair.a) != root(pair.b)) tryLink(pair.a, pair.b);
 
   keepLargestGroup(network.points);
   if (network.points.size() < 2) {

@@ -27,6 +27,9 @@ struct WalkOptions {
   float heightTolerance = 0.03f;
   // The spacing grows where the area would need more points.
   int maxWaypoints = 2500;
+  // The longest link: where few places have room for a walker's start
+  // (narrow streets), links run past the places between.
+  float linkReach = 5;
   float minX = -10, maxX = 10, minZ = -10, maxZ = 10;  // area to cover
 };
 
