@@ -190,12 +190,16 @@ bool SurfaceGrid::reaches(const Face& face, float x, float z, float radius, cons
   return std::fabs(area) > 1e-12 && (left || right);
 }
 
-bool SurfaceGrid::blocked(float x, float z, float radius, const Floor& floor, float low,
-                          float floorClimb, float high) const {
+void SurfaceGrid::startQuery() const {
   if (++query_ == 0) {
     std::fill(seen_.begin(), seen_.end(), 0);
     query_ = 1;
   }
+}
+
+bool SurfaceGrid::blocked(float x, float z, float radius, const Floor& floor, float low,
+                          float floorClimb, float high) const {
+  startQuery();
   for (int r = row(z - radius); r <= row(z + radius); ++r) {
     for (int c = column(x - radius); c <= column(x + radius); ++c) {
       const int cell = r * columns_ + c;
@@ -215,6 +219,47 @@ bool SurfaceGrid::blocked(float x, float z, float radius, const Floor& floor, fl
           if (reaches(face, x, z, within, floor, low + within * floorClimb, high)) return true;
         }
       }
+    }
+  }
+  return false;
+}
+
+bool SurfaceGrid::crosses(const float (&a)[3], const float (&b)[3]) const {
+  startQuery();
+  const double d[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
+  // Through the cells under the line, in steps shorter than a cell.
+  const int steps = 1 + static_cast<int>(2 * std::hypot(d[0], d[2]) / cell_);
+  int previous = -1;
+  for (int k = 0; k <= steps; ++k) {
+    const double t = static_cast<double>(k) / steps;
+    const int cell = row(static_cast<float>(a[2] + t * d[2])) * columns_ +
+                     column(static_cast<float>(a[0] + t * d[0]));
+    if (cell == previous) continue;
+    previous = cell;
+    for (std::int32_t i = cellStart_[cell]; i < cellStart_[cell + 1]; ++i) {
+      const std::int32_t f = cellFaces_[i];
+      if (seen_[f] == query_) continue;
+      seen_[f] = query_;
+      // Moller and Trumbore's test, for t along the line within 0 to 1.
+      const float(&p)[3][3] = faces_[f].p;
+      double e1[3], e2[3], s[3];
+      for (int c = 0; c < 3; ++c) {
+        e1[c] = double(p[1][c]) - p[0][c];
+        e2[c] = double(p[2][c]) - p[0][c];
+        s[c] = double(a[c]) - p[0][c];
+      }
+      const double h[3] = {d[1] * e2[2] - d[2] * e2[1], d[2] * e2[0] - d[0] * e2[2],
+                           d[0] * e2[1] - d[1] * e2[0]};
+      const double det = e1[0] * h[0] + e1[1] * h[1] + e1[2] * h[2];
+      if (std::fabs(det) < 1e-15) continue;
+      const double u = (s[0] * h[0] + s[1] * h[1] + s[2] * h[2]) / det;
+      if (u < 0 || u > 1) continue;
+      const double q[3] = {s[1] * e1[2] - s[2] * e1[1], s[2] * e1[0] - s[0] * e1[2],
+                           s[0] * e1[1] - s[1] * e1[0]};
+      const double v = (d[0] * q[0] + d[1] * q[1] + d[2] * q[2]) / det;
+      if (v < 0 || u + v > 1) continue;
+      const double along = (e2[0] * q[0] + e2[1] * q[1] + e2[2] * q[2]) / det;
+      if (along >= 0 && along <= 1) return true;
     }
   }
   return false;

@@ -37,6 +37,8 @@ class SurfaceGrid {
   // unit away from the line, so that the floor it walks onto does not count.
   bool blocked(float x, float z, float radius, const Floor& floor, float low, float floorClimb,
                float high) const;
+  // Whether the straight line from a to b passes through a triangle.
+  bool crosses(const float (&a)[3], const float (&b)[3]) const;
 
  private:
   struct Face {
@@ -48,6 +50,7 @@ class SurfaceGrid {
   bool over(const Face& face, float x, float z) const;
   bool reaches(const Face& face, float x, float z, float radius, const Floor& floor, float low,
                float high) const;
+  void startQuery() const;
   int column(float x) const;
   int row(float z) const;
 

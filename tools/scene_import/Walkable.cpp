@@ -58,17 +58,27 @@ class Builder {
   // Whether a walker can go straight from a to b, its height following the
   // line: the floor under every step at that height, floor all round it to
   // the margin and nothing in its way.
-  bool walkable(const Spot& a, const Spot& b) const {
+  bool walkable(const Spot& a, const Spot& b) {
     const float across = std::hypot(b.x - a.x, b.z - a.z);
     if (std::fabs(b.y - a.y) > across * tanSlope_ + o_.heightTolerance) return false;
     const int steps = std::max(1, static_cast<int>(std::ceil(across / step_)));
+    // The floor under every step first: where the line leaves it, that
+    // is cheaper to find than the room round each step.
+    std::vector<Floor>& floors = floors_;
+    floors.resize(steps + 1);
     for (int k = 0; k <= steps; ++k) {
       const float t = static_cast<float>(k) / steps;
-      const float x = a.x + t * (b.x - a.x), z = a.z + t * (b.z - a.z);
-      Floor floor;
-      if (!grid_.floorNear(x, z, a.y + t * (b.y - a.y), o_.heightTolerance, floor) ||
-          !standsOn(x, z, floor))
+      if (!grid_.floorNear(a.x + t * (b.x - a.x), a.z + t * (b.z - a.z), a.y + t * (b.y - a.y),
+                           o_.heightTolerance, floors[k]))
         return false;
+    }
+    // Then a wall across the way, at half the walker's height: it would be
+    // found by the room round a step, but at far more cost.
+    const float lift = o_.clearance / 2;
+    if (grid_.crosses({a.x, a.y + lift, a.z}, {b.x, b.y + lift, b.z})) return false;
+    for (int k = 0; k <= steps; ++k) {
+      const float t = static_cast<float>(k) / steps;
+      if (!standsOn(a.x + t * (b.x - a.x), a.z + t * (b.z - a.z), floors[k])) return false;
     }
     return true;
   }
@@ -113,6 +123,7 @@ class Builder {
   float tanSlope_;
   float step_;
   std::vector<float> heights_;
+  std::vector<Floor> floors_;
 };
 
 std::string checkOptions(const WalkOptions& o) {
