@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iomanip>
-#include <locale>
-#include <sstream>
 
+#include "tools/common/Deterministic.h"
 #include "tools/scene_import/SurfaceGrid.h"
 
 namespace sceneimport {
@@ -14,18 +12,22 @@ namespace {
 
 // A walker starts this far in -x and in -z of its first waypoint.
 constexpr float startOffset = 1.0f;
-constexpr float pi = 3.14159265f;
+// Eight ways round a spot, the diagonals on the unit circle too.
+constexpr float diagonal = 0.70710678f;
+constexpr float around[8][2] = {{1, 0},  {diagonal, diagonal},   {0, 1},  {-diagonal, diagonal},
+                                {-1, 0}, {-diagonal, -diagonal}, {0, -1}, {diagonal, -diagonal}};
+
+// Libm's trigonometry differs between machines; the file must not.
+double cosine(float degrees) { return gen::cosine(gen::rad(degrees)); }
+double tangent(float degrees) { return gen::sine(gen::rad(degrees)) / cosine(degrees); }
+
+float across(float dx, float dz) { return std::sqrt(dx * dx + dz * dz); }
 
 struct Spot {
   float x, y, z;
 };
 
-std::string number(float value) {
-  std::ostringstream text;
-  text.imbue(std::locale::classic());
-  text << value;
-  return text.str();
-}
+std::string number(float value) { return gen::fixed(value, 3); }
 
 class Builder {
  public:
@@ -34,8 +36,8 @@ class Builder {
         // Far enough round the area for the starts and the margins.
         grid_(triangles, options.minX - reach(options), options.maxX + reach(options),
               options.minZ - reach(options), options.maxZ + reach(options),
-              std::cos(options.maxSlopeDegrees * pi / 180.0f)),
-        tanSlope_(std::tan(std::clamp(options.maxSlopeDegrees, 0.0f, 89.0f) * pi / 180.0f)),
+              static_cast<float>(cosine(options.maxSlopeDegrees))),
+        tanSlope_(static_cast<float>(tangent(options.maxSlopeDegrees))),
         step_(std::max(0.02f, std::min(options.edgeMargin, options.spacing) / 2)) {}
 
   bool hasFloor() const { return grid_.hasFloor(); }
@@ -59,9 +61,9 @@ class Builder {
   // line: the floor under every step at that height, floor all round it to
   // the margin and nothing in its way.
   bool walkable(const Spot& a, const Spot& b) {
-    const float across = std::hypot(b.x - a.x, b.z - a.z);
-    if (std::fabs(b.y - a.y) > across * tanSlope_ + o_.heightTolerance) return false;
-    const int steps = std::max(1, static_cast<int>(std::ceil(across / step_)));
+    const float length = across(b.x - a.x, b.z - a.z);
+    if (std::fabs(b.y - a.y) > length * tanSlope_ + o_.heightTolerance) return false;
+    const int steps = std::max(1, static_cast<int>(std::ceil(length / step_)));
     // The floor under every step first: where the line leaves it, that
     // is cheaper to find than the room round each step.
     std::vector<Floor>& floors = floors_;
@@ -92,8 +94,8 @@ class Builder {
   // to the margin, and nothing over that floor in its way.
   bool standsOn(float x, float z, const Floor& floor) const {
     const float margin = o_.edgeMargin;
-    for (int k = 0; k < 8; ++k) {
-      const float dx = margin * std::cos(k * pi / 4), dz = margin * std::sin(k * pi / 4);
+    for (const auto& way : around) {
+      const float dx = margin * way[0], dz = margin * way[1];
       const float expected = floor.height + floor.slopeX * dx + floor.slopeZ * dz;
       Floor there;
       if (!grid_.floorNear(x + dx, z + dz, expected, o_.heightTolerance, there) &&
@@ -108,7 +110,7 @@ class Builder {
   // between slopes, not an edge.
   bool floorRunsOn(float x, float z, float height, float dx, float dz) const {
     constexpr int steps = 8;
-    const float climb = std::hypot(dx, dz) / steps * tanSlope_ + 0.005f;
+    const float climb = across(dx, dz) / steps * tanSlope_ + 0.005f;
     Floor there;
     for (int s = 1; s <= steps; ++s) {
       const float t = static_cast<float>(s) / steps;
@@ -279,27 +281,17 @@ WalkNetwork buildWalkNetwork(const std::vector<Triangle>& triangles, const WalkO
 }
 
 void writeWaypoints(std::ostream& out, const WalkNetwork& network) {
-  std::ostringstream text;
-  text.imbue(std::locale::classic());
-  text << std::fixed << std::setprecision(2);
-  // Hundredths of a file unit; never "-0.00".
-  auto put = [&](float value) {
-    const double rounded = std::round(static_cast<double>(value) * 10000.0) / 100.0;
-    text << (rounded == 0.0 ? 0.0 : rounded);
-  };
-  text << network.points.size() << '\n';
+  // Hundredths of a file unit.
+  auto put = [](float value) { return gen::fixed(static_cast<double>(value) * 100, 2) + ' '; };
+  std::string text = std::to_string(network.points.size()) + '\n';
   for (std::size_t i = 0; i < network.points.size(); ++i) {
     const WalkPoint& p = network.points[i];
-    put(p.x);
-    text << ' ';
-    put(p.y);
-    text << ' ';
-    put(-p.z);
-    text << ' ' << p.links.size() << ' ' << i + 1;
-    for (int l : p.links) text << ' ' << l + 1;
-    text << '\n';
+    text += put(p.x) + put(p.y) + put(-p.z) + std::to_string(p.links.size()) + ' ' +
+            std::to_string(i + 1);
+    for (int l : p.links) text += ' ' + std::to_string(l + 1);
+    text += '\n';
   }
-  out << text.str();
+  out << text;
 }
 
 }  // namespace sceneimport
