@@ -48,7 +48,8 @@ class Builder {
     spots.clear();
     grid_.floorsAt(x, z, heights_);
     for (std::size_t i = 0; i < heights_.size(); ++i) {
-      if (i > 0 && heights_[i] - heights_[i - 1] <= o_.heightTolerance) continue;
+      // Of faces close above one another (a floor on a thin slab), the top.
+      if (i + 1 < heights_.size() && heights_[i + 1] - heights_[i] <= o_.heightTolerance) continue;
       const Spot spot{x, heights_[i], z};
       Floor floor;
       if (grid_.floorNear(x, z, spot.y, 0, floor) && standsOn(x, z, floor) &&
@@ -129,20 +130,12 @@ class Builder {
 };
 
 std::string checkOptions(const WalkOptions& o) {
-  const float values[] = {o.maxSlopeDegrees,
-                          o.spacing,
-                          o.clearance,
-                          o.edgeMargin,
-                          o.heightTolerance,
-                          o.minX,
-                          o.maxX,
-                          o.minZ,
-                          o.maxZ};
-  for (float v : values)
+  for (float v : {o.maxSlopeDegrees, o.spacing, o.clearance, o.edgeMargin, o.heightTolerance,
+                  o.linkReach, o.minX, o.maxX, o.minZ, o.maxZ})
     if (!std::isfinite(v)) return "the walk options hold a number that is not finite";
   if (!(o.maxX > o.minX) || !(o.maxZ > o.minZ)) return "the area to cover is empty";
-  if (!(o.spacing > 0) || o.edgeMargin < 0 || o.heightTolerance < 0 || o.maxWaypoints < 2 ||
-      !(o.maxSlopeDegrees > 0 && o.maxSlopeDegrees < 90))
+  if (!(o.spacing > 0) || o.clearance < 0 || o.edgeMargin < 0 || o.heightTolerance < 0 ||
+      o.linkReach < 0 || o.maxWaypoints < 2 || !(o.maxSlopeDegrees > 0 && o.maxSlopeDegrees < 90))
     return "the walk options are out of range (spacing " + number(o.spacing) + ", slope " +
            number(o.maxSlopeDegrees) + ", at most " + std::to_string(o.maxWaypoints) +
            " waypoints)";
@@ -243,7 +236,7 @@ WalkNetwork buildWalkNetwork(const std::vector<Triangle>& triangles, const WalkO
     points[b].links.push_back(a);
     group[root(a)] = root(b);
   };
-  const int reach = static_cast<int>(options.linkReach / spacing);
+  const int reach = std::max(1, static_cast<int>(options.linkReach / spacing));
   struct Pair {
     int squared, a, b;
   };
@@ -254,7 +247,7 @@ WalkNetwork buildWalkNetwork(const std::vector<Triangle>& triangles, const WalkO
       for (int nr = r; nr <= std::min(rows - 1, r + reach); ++nr) {
         for (int nc = std::max(0, c - reach); nc <= std::min(columns - 1, c + reach); ++nc) {
           const int to = nr * columns + nc, squared = (nr - r) * (nr - r) + (nc - c) * (nc - c);
-          if (to <= from || squared > reach * reach) continue;
+          if (to <= from || (squared > 2 && squared > reach * reach)) continue;
           for (int a : pointsOf[from]) {
             for (int b : pointsOf[to]) {
               if (squared <= 2)
