@@ -260,7 +260,7 @@ TEST(WalkNetwork, WithoutRoomToWalkItIsEmptyAndSaysWhyInOneLine) {
   Scene steep{"steep ground", {}, {}, 3.0f};
   addQuad(steep.triangles, {-3, -3, -3}, {-3, -3, 3}, {3, 3, 3}, {3, 3, -3});
   scenes.push_back(steep);
-  // Two level tiles, each with room, too far apart to walk between.
+  // Two level tiles, each with room for one start, too far apart to link.
   Scene islands = ground("islands", 0.8f);
   addQuad(islands.triangles, {2, 0, 2}, {2, 0, 3.6f}, {3.6f, 0, 3.6f}, {3.6f, 0, 2});
   islands.half = 4.0f;
