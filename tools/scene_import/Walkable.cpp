@@ -192,25 +192,34 @@ WalkNetwork buildWalkNetwork(const std::vector<Triangle>& triangles, const WalkO
     return network;
   }
 
-  // A lattice of columns over the area, coarser where it would hold too many.
+  // A lattice of columns over the area, coarser where it would hold too
+  // many points, and coarser again where floors over floors still do.
   const float width = options.maxX - options.minX, depth = options.maxZ - options.minZ;
-  const float spacing = std::max(
-      options.spacing, std::sqrt(width * depth / static_cast<float>(options.maxWaypoints)));
-  const int columns = std::max(1, static_cast<int>(width / spacing));
-  const int rows = std::max(1, static_cast<int>(depth / spacing));
-  const float x0 = options.minX + (width - (columns - 1) * spacing) / 2;
-  const float z0 = options.minZ + (depth - (rows - 1) * spacing) / 2;
-
-  std::vector<std::vector<int>> pointsOf(static_cast<std::size_t>(columns) * rows);
+  float spacing = std::max(options.spacing,
+                           std::sqrt(width * depth / static_cast<float>(options.maxWaypoints)));
+  int columns = 0, rows = 0;
+  float x0 = 0, z0 = 0;
+  std::vector<std::vector<int>> pointsOf;
   std::vector<Spot> spots;
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < columns; ++c) {
-      builder.spotsAt(x0 + c * spacing, z0 + r * spacing, spots);
-      for (const Spot& s : spots) {
-        pointsOf[r * columns + c].push_back(static_cast<int>(network.points.size()));
-        network.points.push_back({s.x, s.y, s.z, {}});
+  for (;;) {
+    columns = std::max(1, static_cast<int>(width / spacing));
+    rows = std::max(1, static_cast<int>(depth / spacing));
+    x0 = options.minX + (width - (columns - 1) * spacing) / 2;
+    z0 = options.minZ + (depth - (rows - 1) * spacing) / 2;
+    network.points.clear();
+    pointsOf.assign(static_cast<std::size_t>(columns) * rows, {});
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < columns; ++c) {
+        builder.spotsAt(x0 + c * spacing, z0 + r * spacing, spots);
+        for (const Spot& s : spots) {
+          pointsOf[r * columns + c].push_back(static_cast<int>(network.points.size()));
+          network.points.push_back({s.x, s.y, s.z, {}});
+        }
       }
     }
+    const float over = static_cast<float>(network.points.size()) / options.maxWaypoints;
+    if (over <= 1) break;
+    spacing *= std::max(1.05f, std::sqrt(over));
   }
   if (network.points.empty()) {
     network.why = "no floor in the area has room for a walker (" + number(options.clearance) +
