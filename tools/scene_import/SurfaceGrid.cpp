@@ -42,6 +42,7 @@ int clipAtHeight(const double (*in)[3], int count, double level, bool keepAbove,
 SurfaceGrid::SurfaceGrid(const std::vector<Triangle>& triangles, float minX, float maxX, float minZ,
                          float maxZ, float cosMaxSlope)
     : minX_(minX), minZ_(minZ) {
+  faces_.reserve(triangles.size());
   for (const Triangle& t : triangles) {
     bool finite = true;
     float low[2] = {t.p[0][0], t.p[0][2]}, high[2] = {low[0], low[1]};
@@ -213,7 +214,13 @@ bool SurfaceGrid::blocked(float x, float z, float radius, const Floor& floor, fl
           continue;
         }
         // A floor counts where it rises over this one by more than it could
-        // by climbing from here at the slope limit: closer in, lower.
+        // by climbing from here at the slope limit: closer in, lower. Most
+        // are the ground around, nowhere that high.
+        double highest = -1e30;
+        for (const auto& v : face.p)
+          highest = std::max(highest, v[1] - (floor.height + double(floor.slopeX) * (v[0] - x) +
+                                              double(floor.slopeZ) * (v[2] - z)));
+        if (highest < low) continue;
         for (int ring = 0; ring <= 3; ++ring) {
           const float within = radius * static_cast<float>(ring) / 3;
           if (reaches(face, x, z, within, floor, low + within * floorClimb, high)) return true;
