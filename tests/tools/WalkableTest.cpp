@@ -21,6 +21,8 @@ using sceneimport::Triangle;
 using sceneimport::WalkNetwork;
 using sceneimport::WalkOptions;
 
+constexpr double kPi = 3.14159265358979323846;
+
 struct P3 {
   float x, y, z;
 };
@@ -94,7 +96,7 @@ Scene wallWithDoor() {
 // A ridge at 20 degrees: a link across its top runs below it by more than
 // a link may.
 Scene ridge() {
-  Scene scene{"ridge", {}, {}, 3.0f, std::tan(20 * static_cast<float>(M_PI) / 180)};
+  Scene scene{"ridge", {}, {}, 3.0f, static_cast<float>(std::tan(20 * kPi / 180))};
   const float top = 3.0f * scene.steepest;
   addSolid(scene, {true, -3.0f, 0.0f, -4.3f, 4.3f, 0.0f, top});
   addSolid(scene, {true, 0.0f, 3.0f, -4.3f, 4.3f, top, 0.0f});
@@ -123,7 +125,7 @@ bool onFloor(const Scene& scene, float x, float y, float z, float tolerance) {
     const double vx = c[0] - a[0], vy = c[1] - a[1], vz = c[2] - a[2];
     const double nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
     const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
-    if (length == 0 || std::fabs(ny) < std::cos(30.0 * M_PI / 180.0) * length) continue;
+    if (length == 0 || std::fabs(ny) < std::cos(30 * kPi / 180) * length) continue;
     // Barycentric weights over the ground plane.
     const double s = ((x - a[0]) * vz - (z - a[2]) * vx) / (ux * vz - uz * vx);
     const double r = ((z - a[2]) * ux - (x - a[0]) * uz) / (ux * vz - uz * vx);
