@@ -27,8 +27,9 @@ struct WalkOptions {
   float heightTolerance = 0.03f;
   // The spacing grows where the area would need more points.
   int maxWaypoints = 2500;
-  // The longest link: where few places have room for a walker's start
-  // (narrow streets), links run past the places between.
+  // The longest link. Links past neighbouring points only join groups the
+  // neighbours leave apart, such as the two sides of a door too narrow for
+  // the start every waypoint needs.
   float linkReach = 5;
   float minX = -10, maxX = 10, minZ = -10, maxZ = 10;  // area to cover
 };
@@ -44,8 +45,10 @@ struct WalkNetwork {
 };
 
 // Every waypoint can also be started from: a walker begins 1 in -x and -z
-// of it at its height and walks straight to it. Only the largest set of
-// points that reach one another is kept.
+// of it at its height and walks straight to it. So a floor that tilts
+// along that way holds none (a ramp climbing along x or z; one climbing
+// across it, along x - z, does). Only the largest set of points that reach
+// one another is kept.
 WalkNetwork buildWalkNetwork(const std::vector<Triangle>& triangles, const WalkOptions& options);
 
 // The network in the file's units (x 100, z mirrored) with 1-based numbers.
