@@ -463,4 +463,26 @@ TEST_F(Differential, EveryFrameIsThePlainFrame) {
               flights + static_cast<int>(std::size(probes)), viewWidth, viewHeight, differing);
 }
 
+TEST_F(Differential, OwnPassShadersDrawThePlainFrame) {
+  // The user's own colour shader, looking its shadow up thirty times further
+  // off the surface than the shipped one: what the kept images and the
+  // culled shadows count on no longer holds.
+  session.stop();
+  std::string source = TestDir::read("Shaders/colout.vsh");
+  const std::string offset = "0.010 + 0.012 * slope";
+  ASSERT_NE(source.find(offset), std::string::npos);
+  source.replace(source.find(offset), offset.size(), "0.30 + 0.36 * slope");
+  TestDir::write("Shaders/colout.vsh", source);
+  TestDir::write("config.cfg", "640 480\n");
+  session.start();
+  ASSERT_TRUE(session.running);
+  const Probe probes[] = {
+      {"own, under water", {-2.149f, -0.870f, -9.072f}, {-1.916f, -1.523f, -8.100f}, 2, false},
+      {"own, above water", {-2.149f, 0.4f, -9.072f}, {-1.916f, -0.6f, -8.100f}, 2, true},
+  };
+  int differing = 0;
+  for (const Probe& probe : probes) differing += fly(probe, 7);
+  EXPECT_EQ(differing, 0);
+}
+
 }  // namespace
