@@ -79,8 +79,11 @@ void Camera::place(float eyeX, float eyeY, float eyeZ, float targetX, float targ
   up.set(upX, upY, upZ);
   mouseAreaWidth = Config::instance().width();
   mouseAreaHeight = Config::instance().height();
-  // The opening view must not depend on where the pointer happened to be.
-  ws::input().setCursorPos(mouseAreaWidth >> 1, mouseAreaHeight >> 1);
+  // The opening view must not depend on where the pointer happened to be:
+  // the first step takes it back without a turn. It is centred here only
+  // while it is ours; otherwise that first step with the focus does it.
+  ws::Input& input = ws::input();
+  if (input.focusWindow()) input.setCursorPos(mouseAreaWidth >> 1, mouseAreaHeight >> 1);
   holdsPointer_ = false;
 }
 

@@ -289,6 +289,13 @@ bool CharacterModel::load(const char* path) {
     Log::instance().write("Model Loading Error: " + error + "!");
     return false;
   }
+  // The quadric refuses a negative radius, so such a capsule draws nothing.
+  std::string undrawable;
+  for (std::size_t b = 0; b < bones_.size(); ++b)
+    if (bones_[b].radius < 0.0f)
+      undrawable += (undrawable.empty() ? "" : ", ") + decimal(static_cast<std::int64_t>(b) + 1);
+  if (!undrawable.empty())
+    Log::instance().write("Bones that cannot be drawn (negative radius): " + undrawable);
   for (Bone& bone : bones_) {
     bone.list = glGenLists(1);
     glNewList(bone.list, GL_COMPILE);

@@ -38,9 +38,9 @@ constexpr std::uint32_t compressionRle4 = 2;
 // fits the signed 32-bit size field of a bitmap.
 constexpr std::uint64_t largestImageBytes = 0x7FFFFFFF;
 // Run-length data may leave any number of pixels unpainted, so its length
-// says nothing of the picture's size. This bound does: eight times as wide
-// and high as the demo's largest texture, 48 MB as RGB.
-constexpr std::uint64_t largestRunLengthPixels = 4096 * 4096;
+// says nothing of the picture's size. This bound does, on each side: eight
+// times as wide and high as the demo's largest texture, 48 MB as RGB.
+constexpr std::int64_t largestRunLengthSide = 4096;
 
 const char* const outOfMemory = "Out of memory.";
 const char* const unknownFormat = "Unknown DIB file format.";
@@ -340,8 +340,7 @@ RgbImage* readDibImage(const unsigned char* file, std::size_t fileSize, const ch
     return nullptr;
   }
   if (compression != compressionNone &&
-      static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) >
-          largestRunLengthPixels) {
+      (width > largestRunLengthSide || height > largestRunLengthSide)) {
     return nullptr;
   }
 

@@ -20,6 +20,7 @@
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
 #include "render/KeptImages.h"
+#include "render/ShippedShaders.h"
 #include "render/WaterShadow.h"
 #include "render/DemoState.h"
 #include "world/Scene.h"
@@ -86,6 +87,10 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
       shaderPrograms.load(programSources[slot].vertex, programSources[slot].fragment, slot);
     }
   }
+  passShadersShipped = true;
+  for (int slot : {NormalProgram, ColourProgram, DepthProgram, WaterProgram})
+    passShadersShipped = passShadersShipped && isShippedPassShader(programSources[slot].vertex) &&
+                         isShippedPassShader(programSources[slot].fragment);
 
   if (renderTargets.init(TargetCount)) {
     for (int index = 0; index < TargetCount; ++index) {

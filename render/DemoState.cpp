@@ -9,3 +9,4 @@ std::uint8_t stereoEnabled = 0;
 float eyeOffset = 0.0f;
 float waterMove = 0.0f;
 CharacterManager* characters = nullptr;
+bool passShadersShipped = true;

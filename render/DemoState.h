@@ -18,3 +18,6 @@ extern std::uint8_t stereoEnabled;
 extern float eyeOffset;  // -1 to 1
 extern float waterMove;  // 0 to 2000
 extern CharacterManager* characters;
+// Whether the passes run the shaders the program ships; without them every
+// frame is drawn plain.
+extern bool passShadersShipped;

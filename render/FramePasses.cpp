@@ -231,6 +231,13 @@ void compositeIntoWindow(const FrameRecord& frame, const Eyes& eyes) {
   }
 }
 
+// What is kept and left out counts on what the shipped pass shaders draw.
+FrameRecord asDrawn(const FrameRecord& frame) {
+  FrameRecord drawn = frame;
+  drawn.plain = frame.plain || !passShadersShipped;
+  return drawn;
+}
+
 void logPendingError() {
   const GLenum error = glGetError();
   if (error == GL_NO_ERROR) return;
@@ -240,7 +247,10 @@ void logPendingError() {
 
 }  // namespace
 
-void drawShadowPass(const FrameRecord& frame) { shadowPass(frame, eyesOf(frame)); }
+void drawShadowPass(const FrameRecord& frame) {
+  const FrameRecord drawn = asDrawn(frame);
+  shadowPass(drawn, eyesOf(drawn));
+}
 
 void releaseFrameQueries() { hiddenCharacters.release(); }
 
@@ -294,7 +304,8 @@ void setHalfScreenOrtho(int halfWidth, int height, int eye) {
 
 void drawFrame() { drawFrame(currentFrame()); }
 
-void drawFrame(const FrameRecord& frame) {
+void drawFrame(const FrameRecord& asked) {
+  const FrameRecord frame = asDrawn(asked);
   const Eyes eyes = eyesOf(frame);
   glPushAttrib(GL_VIEWPORT_BIT);
   // Without framebuffers the passes would only draw into the window, which

@@ -19,7 +19,8 @@ struct FrameRecord {
   Camera camera;
   // Drawn exactly as the passes define it, with nothing left out or kept
   // from an earlier frame: what tests and tools hold every frame to. The
-  // program never sets it.
+  // program never sets it; frames are drawn so where the pass shaders are
+  // not the shipped ones.
   bool plain = false;
 };
 

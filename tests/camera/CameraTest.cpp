@@ -82,20 +82,24 @@ TEST_F(CameraTest, PlaceScalesTheTargetAndPullsTheCursorToTheConfiguredCentre) {
 }
 
 TEST_F(CameraTest, AFreedPointerIsLeftAloneAndTakenBackWithoutATurn) {
-  // Freed by F2 (the demo lets the pointer go and takes no steps) or by
-  // another window taking the focus (the steps go on).
-  for (const bool focusLost : {false, true}) {
-    SCOPED_TRACE(focusLost);
+  // Freed by F2 (the demo lets the pointer go and takes no steps), by
+  // another window taking the focus (the steps go on), or with the focus
+  // elsewhere while the camera is placed again (a rebuild) and steps.
+  enum Freed { ByF2, ByFocus, PlacedWithoutFocus };
+  for (const Freed freed : {ByF2, ByFocus, PlacedWithoutFocus}) {
+    SCOPED_TRACE(freed);
     placeDemo();
     const Vector3 before = view();
     fake_.cursorMoves.clear();
-    if (focusLost) {
-      fake_.focus = nullptr;
-      mouse(120, -40);
-      mouse(-30, 60);
-    } else {
+    if (freed == ByF2) {
       camera_.releasePointer();
       fake_.cursor = {512 + 120, 384 - 40};
+    } else {
+      fake_.focus = nullptr;
+      mouse(120, -40);
+      if (freed == PlacedWithoutFocus)
+        camera_.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
+      mouse(-30, 60);
     }
     EXPECT_TRUE(fake_.cursorMoves.empty());
     EXPECT_EQ((view() - before).length(), 0.0f);

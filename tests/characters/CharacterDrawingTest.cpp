@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/Log.h"
 #include "characters/Character.h"
 #include "characters/CharacterModel.h"
 #include "tests/characters/CharacterFixtures.h"
@@ -169,6 +170,28 @@ TEST_F(CharacterDrawing, AQuarterTurnedCharacterDrawsAForwardBoneToItsSide) {
   const std::vector<float> box = drawnBounds([&] { model.draw(&walker.animation); });
   expectNear(box, {2.95f, 0.5f, -1.05f, 3.05f, 1.0f, -0.95f}, 2e-3f);
   expectPoseBoundsHold(model, walker.animation, box);
+}
+
+TEST_F(CharacterDrawing, BonesOfNegativeRadiusAreNamedInOneLogEntry) {
+  // The second and third bones stand beside the first, which alone is drawn.
+  for (const bool negative : {false, true}) {
+    SCOPED_TRACE(negative);
+    truncatePending = true;
+    TestDir::write("Log.txt", "");
+    const std::string sign = negative ? "-" : "";
+    const std::string frame = "  0 0 0 0 0 0 1  200 0 0 0 0 0 1  -200 0 0 0 0 0 1";
+    ASSERT_NO_FATAL_FAILURE(loadModel("3 0 1 0.01 0 1 0.01 0 1 0.01 3 10 100 " + sign + "10 100 " +
+                                      sign + "10 50 1" + frame + frame));
+    const std::vector<float> box = drawnBounds([&] { model.draw(&walker.animation); });
+    if (!negative) {
+      EXPECT_TRUE(TestDir::logEntries().empty());
+      EXPECT_NEAR(box[3] - box[0], 2.1f, 2e-3f);
+      continue;
+    }
+    EXPECT_EQ(TestDir::logEntries(),
+              std::vector<std::string>{"Bones that cannot be drawn (negative radius): 2, 3"});
+    expectNear(box, {-0.05f, 0.0f, -0.05f, 0.05f, 0.5f, 0.05f}, 2e-3f);
+  }
 }
 
 TEST(CharacterDrawingBoxes, MissingStateOrOwnerIsReportedInABox) {

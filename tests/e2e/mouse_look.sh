@@ -89,8 +89,9 @@ start_demo() {
   wait_updates 1
 }
 
-# The opening view, left in $opened: the pointer is centred when the camera
-# is placed, and once the window has the focus the view stays as placed.
+# The opening view, left in $opened: the new window has the focus here, so
+# the pointer is centred when the camera is placed (with the focus elsewhere
+# it would be left alone), and the view stays as placed.
 opening() {
   local first
   first=$(view)

@@ -242,6 +242,8 @@ TEST(DibReader, RunLengthEncodedImages) {
       // the end of the bitmap leave pixels unpainted.
       {"rle8 sparse rows", 8, 1024, 1024, shortRows(1024), rowsStartingWithThree},
       {"rle8 nothing but the end of the bitmap", 8, 511, 1, bytes({0, 1}), sparse(511, 1, {})},
+      {"rle8 as wide as allowed", 8, 4096, 1, bytes({0, 1}), sparse(4096, 1, {})},
+      {"rle4 as high as allowed", 4, 1, 4096, bytes({0, 1}), sparse(1, 4096, {})},
       {"rle4 sparse delta", 4, 600, 400, bytes({2, 0x12, 0, 2, 200, 150, 2, 0x34, 0, 1}),
        sparse(600, 400, {{0, 0, 1}, {1, 0, 2}, {202, 150, 3}, {203, 150, 4}})},
   };
@@ -296,6 +298,10 @@ TEST(DibReader, RefusesBrokenFilesWithOneMessage) {
       {infoHeader(14596, 18704, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
       {infoHeader(83886084, 1, 4, 2, 4) + gray4 + bytes({0, 1}), conversion},
       {infoHeader(4097, 4096, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
+      // Each side is bound, not only the area.
+      {infoHeader(16384, 1024, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
+      {infoHeader(1024, 16384, 8, 1, 4) + gray4 + bytes({0, 1}), conversion},
+      {infoHeader(4097, 1, 4, 2, 4) + gray4 + bytes({0, 1}), conversion},
   };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE("case " + std::to_string(i));

@@ -463,4 +463,61 @@ TEST_F(Differential, EveryFrameIsThePlainFrame) {
               flights + static_cast<int>(std::size(probes)), viewWidth, viewHeight, differing);
 }
 
+TEST_F(Differential, OwnPassShadersDrawThePlainFrame) {
+  // The user's own colour shader, looking its shadow up thirty times further
+  // off the surface than the shipped one: what the kept images and the
+  // culled shadows count on no longer holds.
+  session.stop();
+  std::string source = TestDir::read("Shaders/colout.vsh");
+  const std::string offset = "0.010 + 0.012 * slope";
+  ASSERT_NE(source.find(offset), std::string::npos);
+  source.replace(source.find(offset), offset.size(), "0.30 + 0.36 * slope");
+  TestDir::write("Shaders/colout.vsh", source);
+  TestDir::write("config.cfg", "640 480\n");
+  session.start();
+  ASSERT_TRUE(session.running);
+  const Probe probes[] = {
+      {"own, under water", {-2.149f, -0.870f, -9.072f}, {-1.916f, -1.523f, -8.100f}, 2, false},
+      {"own, above water", {-2.149f, 0.4f, -9.072f}, {-1.916f, -0.6f, -8.100f}, 2, true},
+  };
+  int differing = 0;
+  for (const Probe& probe : probes) differing += fly(probe, 7);
+  EXPECT_EQ(differing, 0);
+}
+
+// The shipped model with every bone `thicker` times as thick and `longer`
+// times as long, standing where the shipped bones stand: a user's figure
+// that reaches further than the shipped one.
+std::string grownModel(float thicker, float longer) {
+  std::istringstream in(TestDir::read("Models/capsuleman.txt"));
+  std::ostringstream out;
+  int clips = 0, bones = 0;
+  in >> clips;
+  out << clips << "\n";
+  std::string number;
+  for (int i = 0; i < 3 * clips && in >> number; ++i) out << number << " ";
+  in >> bones;
+  out << "\n" << bones << "\n";
+  for (int b = 0; b < bones; ++b) {
+    float radius = 0.0f, length = 0.0f;
+    in >> radius >> length;
+    out << radius * thicker << " " << length * longer << "\n";
+  }
+  out << in.rdbuf();
+  return out.str();
+}
+
+TEST_F(Differential, OwnModelWithLongerBones) {
+  session.stop();
+  TestDir::write("Models/capsuleman.txt", grownModel(2.0f, 10.0f));
+  session.start();
+  ASSERT_TRUE(session.running);
+  ASSERT_GT(characters->placedCount(), 0);
+  session.keys.held[ws::VkF2] = 1;
+  // At the water, in the characters' shadows and over a scene of its own.
+  int differing = 0;
+  for (unsigned seed : {1u, 4u, 11u}) differing += fly(seed, 5);
+  EXPECT_EQ(differing, 0);
+}
+
 }  // namespace

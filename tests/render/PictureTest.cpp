@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "characters/CharacterManager.h"
 #include "gl/Projection.h"
 #include "render/FramePasses.h"
+#include "render/ShippedShaders.h"
 #include "tests/render/DemoHarness.h"
 #include "world/Scene.h"
 
@@ -180,6 +183,12 @@ TEST_F(PictureTest, ShippedDataInitialisesAndRunsEveryLookWithoutComplaint) {
   for (const char* complaint : {"Error", "not supported"})
     EXPECT_EQ(log.find(complaint), std::string::npos) << complaint << " in\n" << log;
   EXPECT_GT(worldScene.meshCount, 0);
+  // The shipped pass shaders are known for what they are.
+  std::ostringstream hashes;
+  for (const auto& file : std::filesystem::directory_iterator("Shaders"))
+    hashes << file.path().generic_string() << " 0x" << std::hex
+           << shaderTextHash(TestDir::read(file.path().string())) << "\n";
+  EXPECT_TRUE(passShadersShipped) << "render/ShippedShaders.cpp is behind:\n" << hashes.str();
 
   // No frame reports a GL error.
   session.keys.held[ws::VkF2] = 1;  // time runs, the camera stays
