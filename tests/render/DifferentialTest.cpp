@@ -247,6 +247,12 @@ class Differential : public testing::Test {
   void SetUp() override {
     REQUIRE_HEADLESS_GL();
     copyShippedData();
+    // NPR_DIFF_DATA flies over another data folder, such as an imported model's.
+    if (const char* data = std::getenv("NPR_DIFF_DATA")) {
+      std::filesystem::copy(data, std::filesystem::current_path(),
+                            std::filesystem::copy_options::recursive |
+                                std::filesystem::copy_options::overwrite_existing);
+    }
     const std::string size = std::getenv("NPR_DIFF_SIZE") ? std::getenv("NPR_DIFF_SIZE") : "";
     TestDir::write("config.cfg", (size.empty() ? std::string("1024 768") : size) + "\n");
     if (size.find('x') != std::string::npos)
