@@ -21,6 +21,7 @@
 #include "tools/scene_import/Fit.h"
 #include "tools/scene_import/Import.h"
 #include "tools/scene_import/Reader.h"
+#include "tools/scene_import/Simplify.h"
 #include "world/Scene.h"
 
 using namespace sceneimport;
@@ -340,4 +341,54 @@ TEST(SceneImport, BadInputEndsInOneLineAndNoFolder) {
     }
   }
   chmod("locked", 0700);
+}
+
+TEST(SceneImport, SimplifyingKeepsTheOutlineAndTheBordersBetweenColours) {
+  // A sphere of 20,000 triangles, its upper half one colour, its lower another.
+  Model model;
+  model.groups.resize(2);
+  const int rings = 50, segments = 100;
+  for (int half = 0; half < 2; ++half) {
+    ColourGroup& g = model.groups[half];
+    g.colour = {half ? 0.2f : 0.9f, 0.5f, 0.5f};
+    const int first = half ? rings / 2 : 0, last = half ? rings : rings / 2;
+    for (int r = first; r <= last; ++r) {
+      const double theta = M_PI * r / rings;
+      for (int s = 0; s < segments; ++s) {
+        const double phi = 2 * M_PI * s / segments;
+        const Vec3 p{float(std::sin(theta) * std::cos(phi)), r == rings / 2 ? 0.0f : float(std::cos(theta)),
+                     float(std::sin(theta) * std::sin(phi))};
+        g.positions.push_back(p);
+        g.normals.push_back(p);
+      }
+    }
+    for (int r = 0; r < last - first; ++r) {
+      for (int s = 0; s < segments; ++s) {
+        const std::uint32_t a = r * segments + s, b = r * segments + (s + 1) % segments;
+        g.indices.insert(g.indices.end(), {a, b, a + segments, b, b + segments, a + segments});
+      }
+    }
+  }
+  auto border = [](const ColourGroup& g) {
+    std::vector<std::pair<float, float>> ring;
+    for (std::uint32_t i : g.indices) {
+      if (g.positions[i].y == 0) ring.emplace_back(g.positions[i].x, g.positions[i].z);
+    }
+    std::sort(ring.begin(), ring.end());
+    ring.erase(std::unique(ring.begin(), ring.end()), ring.end());
+    return ring;
+  };
+  const auto before = border(model.groups[0]);
+  ASSERT_EQ(before.size(), std::size_t(segments));
+  const std::size_t left = simplifyTo(model, 2000);
+  EXPECT_LE(left, 2200u);
+  EXPECT_GE(left, 1000u);
+  ASSERT_EQ(model.groups.size(), 2u);
+  // Both halves still meet along the whole of the same ring: no gap opens.
+  EXPECT_EQ(border(model.groups[0]), before);
+  EXPECT_EQ(border(model.groups[1]), before);
+  Vec3 low, high;
+  model.bounds(low, high);
+  for (float extent : {low.x, low.y, low.z}) EXPECT_NEAR(extent, -1, 0.03f);
+  for (float extent : {high.x, high.y, high.z}) EXPECT_NEAR(extent, 1, 0.03f);
 }
