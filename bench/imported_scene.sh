@@ -32,7 +32,13 @@ done >"$work/figures"
 
 # Median per scene and motion of the demo's milliseconds and of its ratio to the floor.
 echo "scene motion demo_ms floor_ms ratio (medians of $rounds rounds)"
-awk '{ m = ($2 ~ /motion:1/) ? "turning" : "resting"; k = $1 " " m
-       d[k] = d[k] " " $3; f[k] = f[k] " " $4; r[k] = r[k] " " $5 }
-     function median(s,   a, n) { n = split(s, a, " "); asort(a); return a[int((n + 1) / 2)] }
-     END { for (k in d) print k, median(d[k]), median(f[k]), median(r[k]) }' "$work/figures" | sort
+for scene in town imported; do
+  for motion in 0 1; do
+    name=$([ $motion = 0 ] && echo resting || echo turning)
+    median() {
+      awk -v s="$scene" -v m="motion:$motion" -v c="$1" '$1 == s && index($2, m) { print $c }' \
+        "$work/figures" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+    }
+    echo "$scene $name $(median 3) $(median 4) $(median 5)"
+  done
+done
