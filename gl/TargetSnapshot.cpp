@@ -13,11 +13,24 @@ GLint boundFramebuffer() {
   return bound;
 }
 
+// Puts back the texture bound when it was made: the frame samples what it
+// bound, whether a copy is made or refused.
+class TextureKept {
+ public:
+  TextureKept() { glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound_); }
+  ~TextureKept() { glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound_)); }
+  TextureKept(const TextureKept&) = delete;
+  TextureKept& operator=(const TextureKept&) = delete;
+
+ private:
+  GLint bound_ = 0;
+};
+
 GLint formatOf(GLuint texture) {
+  const TextureKept kept;
   GLint format = 0;
   glBindTexture(GL_TEXTURE_2D, texture);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-  glBindTexture(GL_TEXTURE_2D, 0);
   return format;
 }
 
@@ -40,6 +53,7 @@ void attachNew(GLuint colour, GLenum depthFormat, int size, GLuint& depth, GLuin
 }  // namespace
 
 bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
+  const TextureKept kept;
   release();
   glBlitFramebufferEXT = nullptr;
   if (extensionSupported("GL_EXT_framebuffer_blit"))
@@ -148,6 +162,7 @@ bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
   const int size = targets.size(index);
   const GLint format = formatOf(targets.texture(index));
   if (framebuffer_ != 0 && size == size_ && format == format_) return true;
+  const TextureKept kept;
   release();
   if (!glBlitFramebufferEXT || !extensionSupported("GL_EXT_packed_depth_stencil")) {
     refused_ = true;

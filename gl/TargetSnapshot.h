@@ -61,7 +61,8 @@ class StencilCanvas {
   StencilCanvas& operator=(const StencilCanvas&) = delete;
 
   // Makes (or keeps) the canvas for the target; false when the driver
-  // cannot, and from then on until release.
+  // cannot, and from then on until release. Either way the bound texture
+  // is left as it was.
   bool makeFor(const RenderTargetSet& targets, int index);
   GLuint framebuffer() const { return framebuffer_; }
   void release();

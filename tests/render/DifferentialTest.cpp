@@ -8,8 +8,10 @@
 // The short run is part of every test run. A long one, from the build folder:
 //   NPR_DIFF_FLIGHTS=100 NPR_DIFF_FRAMES=100 NPR_DIFF_SIZE=1280x720
 //     tests/test_render --gtest_filter='Differential.*'
-// A differing frame's window is saved as PNG under build/differential/, and
-// the failure names the command that replays its flight.
+// NPR_DIFF_WITHOUT=GL_EXT_packed_depth_stencil,... flies them as on a driver
+// without those extensions. A differing frame's window is saved as PNG under
+// build/differential/, and the failure names the command that replays its
+// flight.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,6 +31,7 @@
 #include "render/FramePasses.h"
 #include "render/KeptImages.h"
 #include "tests/render/DemoHarness.h"
+#include "tests/support/HiddenExtensions.h"
 #include "world/Scene.h"
 
 namespace {
@@ -252,9 +255,23 @@ class Differential : public testing::Test {
     if (size.find('x') != std::string::npos)
       TestDir::write("config.cfg",
                      size.substr(0, size.find('x')) + " " + size.substr(size.find('x') + 1) + "\n");
+    without = std::getenv("NPR_DIFF_WITHOUT") ? std::getenv("NPR_DIFF_WITHOUT") : "";
+    hideExtensions(extensionList(without));
     session.start();
     ASSERT_TRUE(session.running);
     session.keys.held[ws::VkF2] = 1;  // time moves the world, never the camera
+  }
+  void TearDown() override { hideExtensions({}); }
+
+  // The demo started again as on a driver without the extensions, "A,B,...".
+  void restartWithout(const std::string& names) {
+    session.stop();
+    without = names;
+    hideExtensions(extensionList(names));
+    session.start();
+    ASSERT_TRUE(session.running);
+    session.keys.held[ws::VkF2] = 1;
+    onOwnScene = false;
   }
 
   // The world of a flight: the shipped scene or a random one, and the
@@ -281,11 +298,11 @@ class Differential : public testing::Test {
   // A random flight: seed by seed every place comes round, and every third
   // flight is over a scene file of its own. Returns the frames that differed.
   int fly(unsigned seed, int frameCount) {
-    const char* size = std::getenv("NPR_DIFF_SIZE");
-    replay = "NPR_DIFF_SEED=" + std::to_string(seed) +
+    replay = (without.empty() ? "" : "NPR_DIFF_WITHOUT=" + without + " ") +
+             "NPR_DIFF_SEED=" + std::to_string(seed) +
              " NPR_DIFF_FLIGHTS=1 NPR_DIFF_FRAMES=" + std::to_string(frameCount) +
-             (size ? std::string(" NPR_DIFF_SIZE=") + size : "") + " " + NPR_BINARY_DIR +
-             "/tests/test_render --gtest_filter='Differential.*'";
+             " NPR_DIFF_SIZE=" + std::to_string(viewWidth) + "x" + std::to_string(viewHeight) +
+             " " + NPR_BINARY_DIR + "/tests/test_render --gtest_filter='Differential.*'";
     return fly("flight " + std::to_string(seed), seed, frameCount,
                [this](Random& random, unsigned s) {
                  const Place place = static_cast<Place>(s % placeCount);
@@ -304,7 +321,8 @@ class Differential : public testing::Test {
     bool standBelow;
   };
   int fly(const Probe& probe, unsigned seed) {
-    replay = std::string(NPR_BINARY_DIR) + "/tests/test_render --gtest_filter='Differential.*'";
+    replay = (without.empty() ? "" : "NPR_DIFF_WITHOUT=" + without + " ") +
+             std::string(NPR_BINARY_DIR) + "/tests/test_render --gtest_filter='Differential.*'";
     return fly(std::string("probe ") + probe.name, seed, 5,
                [this, &probe](Random& random, unsigned s) {
                  prepare(random, s, false);
@@ -432,7 +450,8 @@ class Differential : public testing::Test {
   TestDir dir;
   DemoSession session;
   bool onOwnScene = false;
-  std::string replay;  // the command that draws the flight again
+  std::string replay;   // the command that draws the flight again
+  std::string without;  // the extensions hidden from the demo
 };
 
 TEST_F(Differential, EveryFrameIsThePlainFrame) {
@@ -461,6 +480,35 @@ TEST_F(Differential, EveryFrameIsThePlainFrame) {
   EXPECT_EQ(differing, 0) << "of " << total << " frames";
   std::printf("%d frames in %d flights at %dx%d: %d differ\n", total,
               flights + static_cast<int>(std::size(probes)), viewWidth, viewHeight, differing);
+}
+
+// The same kind of flights on drivers without the extensions the fast path
+// uses, one at a time and all together: every fallback draws the plain frame.
+TEST_F(Differential, EveryFallbackIsThePlainFrame) {
+  struct Fallback {
+    const char* without;
+    int flights;  // seed 4, in the characters' shadows, then 23, below the water
+  };
+  const Fallback fallbacks[] = {
+      {"GL_ARB_occlusion_query", 2},
+      {"GL_EXT_packed_depth_stencil", 2},
+      {"GL_EXT_framebuffer_blit", 2},
+      {"GL_ARB_occlusion_query,GL_EXT_packed_depth_stencil,GL_EXT_framebuffer_blit", 2},
+      // What the demo runs without, with less of its picture.
+      {"GL_ARB_shader_objects", 1},
+      {"GL_ARB_multitexture", 1},
+      {"GL_EXT_framebuffer_object", 1},
+  };
+  const int frames = setting("NPR_DIFF_FRAMES", 6);
+  int differing = 0, total = 0;
+  for (const Fallback& fallback : fallbacks) {
+    restartWithout(fallback.without);
+    for (int f = 0; f < fallback.flights; ++f) {
+      differing += fly(f == 0 ? 4u : 23u, frames);
+      total += frames;
+    }
+  }
+  EXPECT_EQ(differing, 0) << "of " << total << " frames";
 }
 
 }  // namespace
