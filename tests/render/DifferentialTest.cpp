@@ -27,9 +27,12 @@
 
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
+#include "gl/Projection.h"
+#include "gl/ShaderPrograms.h"
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
 #include "render/KeptImages.h"
+#include "render/PassSteps.h"
 #include "tests/render/DemoHarness.h"
 #include "tests/support/HiddenExtensions.h"
 #include "world/Scene.h"
@@ -509,6 +512,49 @@ TEST_F(Differential, EveryFallbackIsThePlainFrame) {
     }
   }
   EXPECT_EQ(differing, 0) << "of " << total << " frames";
+}
+
+// The far plane is made by subtracting two nearly equal rows, so whether a
+// piece there lies outside is the least certain: eyes walking out until the
+// island's far edge lies at the far plane, and one from the side. The scene
+// alone into the colour target, drawn with pieces left out and as filed.
+TEST_F(Differential, FarPlaneSweepIsThePlainFrame) {
+  std::vector<Vector3> eyes;
+  for (int step = 0; step <= 200; ++step)
+    eyes.push_back(Vector3(0.0f, 0.5f, 190.0f + 0.05f * static_cast<float>(step)));
+  eyes.push_back(Vector3(-196.706f, 0.5f, 0.0f));
+  const int size = renderTargets.size(targetsOfEye(0).colour);
+  int differing = 0;
+  for (const Vector3& at : eyes) {
+    demoCamera.eye = at;
+    demoCamera.target = Vector3(0.0f, 0.5f, 0.0f);
+    FrameRecord frame = currentFrame();
+    const EyeView eye = eyeOf(frame, 0);
+    Picture drawn[2];
+    for (int plain = 0; plain < 2; ++plain) {
+      frame.plain = plain == 1;
+      glPushAttrib(GL_ALL_ATTRIB_BITS);
+      setPerspectiveView(frame.width, frame.height);
+      glViewport(0, 0, size, size);
+      renderTargets.bind(eye.targets.colour);
+      glLoadIdentity();
+      applyEyeView(frame, eye);
+      if (shaderPrograms.ready()) shaderPrograms.unuse();
+      glDisable(GL_TEXTURE_2D);
+      glDisable(GL_LIGHTING);
+      clearTarget();
+      drawScene(frame, eye.volume);
+      renderTargets.unbind();
+      glPopAttrib();
+      drawn[plain] = readTarget(eye.targets.colour);
+    }
+    const Difference difference = compare(drawn[0], drawn[1]);
+    if (difference.pixels == 0) continue;
+    ++differing;
+    ADD_FAILURE() << "eye at " << at.x << ", " << at.y << ", " << at.z << ": " << difference.pixels
+                  << " pixels differ, the first at " << difference.x << ", " << difference.y;
+  }
+  EXPECT_EQ(differing, 0) << "of " << eyes.size() << " eyes";
 }
 
 }  // namespace
