@@ -7,6 +7,20 @@ PFNGLBLITFRAMEBUFFEREXTPROC glBlitFramebufferEXT = nullptr;
 
 namespace {
 
+// Fetched with each copy or canvas made, as the blit is.
+PFNGLGETRENDERBUFFERPARAMETERIVEXTPROC renderbufferParameter = nullptr;
+
+// What the driver says of a renderbuffer; 0 where it cannot say.
+GLint renderbufferValue(GLuint renderbuffer, GLenum name) {
+  if (renderbuffer == 0 || !renderbufferParameter) return 0;
+  GLint bound = 0, value = 0;
+  glGetIntegerv(GL_RENDERBUFFER_BINDING_EXT, &bound);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, renderbuffer);
+  renderbufferParameter(GL_RENDERBUFFER_EXT, name, &value);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, static_cast<GLuint>(bound));
+  return value;
+}
+
 GLint boundFramebuffer() {
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
@@ -52,7 +66,7 @@ void attachNew(GLuint colour, GLenum depthFormat, int size, GLuint& depth, GLuin
 
 }  // namespace
 
-bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
+bool TargetSnapshot::make(GLuint like, GLenum colourFormat, GLuint likeDepth, int size) {
   const TextureKept kept;
   release();
   glBlitFramebufferEXT = nullptr;
@@ -62,6 +76,10 @@ bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
     refused_ = true;
     return false;
   }
+  // Asked for as the target's was, the driver gives the same depth.
+  fetchEntryPoint(renderbufferParameter, "glGetRenderbufferParameterivEXT");
+  GLint depthFormat = renderbufferValue(likeDepth, GL_RENDERBUFFER_INTERNAL_FORMAT_EXT);
+  if (depthFormat == 0) depthFormat = GL_DEPTH_COMPONENT;
   const GLenum sampling[4] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
                               GL_TEXTURE_WRAP_T};
   GLint samplingOfTarget[4] = {GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_REPEAT};
@@ -74,7 +92,7 @@ bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
   // Sampled in place of the target, the copy must be sampled the same way.
   for (int i = 0; i < 4; ++i) glTexParameteri(GL_TEXTURE_2D, sampling[i], samplingOfTarget[i]);
   glBindTexture(GL_TEXTURE_2D, 0);
-  attachNew(colour_, GL_DEPTH_COMPONENT, size, depth_, framebuffer_);
+  attachNew(colour_, static_cast<GLenum>(depthFormat), size, depth_, framebuffer_);
   // Judged without glGetError, which would take a pending error away from
   // the frame that logs it. A copy that cannot be made is not tried again.
   GLint format = 0, width = 0;
@@ -93,7 +111,7 @@ bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
   return true;
 }
 
-// Both depth buffers are GL_DEPTH_COMPONENT renderbuffers of one size and the
+// Both depth buffers are renderbuffers of one format and size and the
 // colours share a format, so the copy is exact.
 void TargetSnapshot::copy(GLuint from, GLuint to) const {
   glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
@@ -110,7 +128,8 @@ bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64
   const GLint format = formatOf(targets.texture(index));
   const GLint bound = boundFramebuffer();
   const bool ready = (framebuffer_ != 0 && size_ == size && glBlitFramebufferEXT) ||
-                     (!refused_ && make(targets.texture(index), static_cast<GLenum>(format), size));
+                     (!refused_ && make(targets.texture(index), static_cast<GLenum>(format),
+                                        targets.renderbuffer(index), size));
   if (ready) {
     copy(targets.framebuffer(index), framebuffer_);
     valid_ = true;
@@ -168,6 +187,7 @@ bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
     refused_ = true;
     return false;
   }
+  fetchEntryPoint(renderbufferParameter, "glGetRenderbufferParameterivEXT");
   const GLint bound = boundFramebuffer();
   glGenTextures(1, &colour_);
   glBindTexture(GL_TEXTURE_2D, colour_);
@@ -178,7 +198,13 @@ bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
   const bool complete =
       glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
-  if (!complete) {
+  // Depths drawn here are compared and tied as the target's would be only
+  // in steps of the same size.
+  const GLint depthBits = renderbufferValue(depthStencil_, GL_RENDERBUFFER_DEPTH_SIZE_EXT);
+  const bool sameDepth =
+      depthBits != 0 &&
+      depthBits == renderbufferValue(targets.renderbuffer(index), GL_RENDERBUFFER_DEPTH_SIZE_EXT);
+  if (!complete || !sameDepth) {
     release();
     refused_ = true;
     return false;

@@ -9,7 +9,8 @@
 //   NPR_DIFF_FLIGHTS=100 NPR_DIFF_FRAMES=100 NPR_DIFF_SIZE=1280x720
 //     tests/test_render --gtest_filter='Differential.*'
 // NPR_DIFF_WITHOUT=GL_EXT_packed_depth_stencil,... flies them as on a driver
-// without those extensions. A differing frame's window is saved as PNG under
+// without those extensions, NPR_DIFF_DEPTH=16 as on one that gives the
+// targets 16-bit depth. A differing frame's window is saved as PNG under
 // build/differential/, and the failure names the command that replays its
 // flight.
 #include <gtest/gtest.h>
@@ -260,11 +261,16 @@ class Differential : public testing::Test {
                      size.substr(0, size.find('x')) + " " + size.substr(size.find('x') + 1) + "\n");
     without = std::getenv("NPR_DIFF_WITHOUT") ? std::getenv("NPR_DIFF_WITHOUT") : "";
     hideExtensions(extensionList(without));
+    if (setting("NPR_DIFF_DEPTH", 0) == 16) setTargetDepthFormat(GL_DEPTH_COMPONENT16);
     session.start();
     ASSERT_TRUE(session.running);
     session.keys.held[ws::VkF2] = 1;  // time moves the world, never the camera
   }
-  void TearDown() override { hideExtensions({}); }
+  void TearDown() override {
+    session.stop();
+    hideExtensions({});
+    setTargetDepthFormat(0);
+  }
 
   // The demo started again as on a driver without the extensions, "A,B,...".
   void restartWithout(const std::string& names) {
