@@ -90,7 +90,13 @@ T* zeroedArray(int count) {
   return static_cast<T*>(std::calloc(static_cast<std::size_t>(count), sizeof(T)));
 }
 
+GLenum targetDepthFormat = GL_DEPTH_COMPONENT;
+
 }  // namespace
+
+void setTargetDepthFormat(GLenum format) {
+  targetDepthFormat = format != 0 ? format : GL_DEPTH_COMPONENT;
+}
 
 RenderTargetSet::~RenderTargetSet() { freeArrays(); }
 
@@ -204,7 +210,7 @@ bool RenderTargetSet::create(int index, int size, RenderTargetKind kind) {
   } else {
     glGenRenderbuffersEXT(1, &renderbuffers_[index]);
     glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, renderbuffers_[index]);
-    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT, size, size);
+    glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, targetDepthFormat, size, size);
     // Not required by init: without it the target simply has no depth buffer.
     if (glFramebufferRenderbufferEXT) {
       glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,

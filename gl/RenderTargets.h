@@ -56,6 +56,11 @@ class RenderTargetSet {
 
 extern RenderTargetSet renderTargets;
 
+// The format the colour kinds' depth renderbuffers are made in from now on:
+// GL_DEPTH_COMPONENT, whose precision the driver picks, unless a test plays
+// a driver that picks another (0 goes back to it).
+void setTargetDepthFormat(GLenum format);
+
 // Framebuffer entry points, fetched by RenderTargetSet::init.
 extern PFNGLISRENDERBUFFEREXTPROC glIsRenderbufferEXT;
 extern PFNGLBINDRENDERBUFFEREXTPROC glBindRenderbufferEXT;

@@ -7,17 +7,44 @@ PFNGLBLITFRAMEBUFFEREXTPROC glBlitFramebufferEXT = nullptr;
 
 namespace {
 
+// Fetched with each copy or canvas made, as the blit is.
+PFNGLGETRENDERBUFFERPARAMETERIVEXTPROC renderbufferParameter = nullptr;
+
+// What the driver says of a renderbuffer; 0 where it cannot say.
+GLint renderbufferValue(GLuint renderbuffer, GLenum name) {
+  if (renderbuffer == 0 || !renderbufferParameter) return 0;
+  GLint bound = 0, value = 0;
+  glGetIntegerv(GL_RENDERBUFFER_BINDING_EXT, &bound);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, renderbuffer);
+  renderbufferParameter(GL_RENDERBUFFER_EXT, name, &value);
+  glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, static_cast<GLuint>(bound));
+  return value;
+}
+
 GLint boundFramebuffer() {
   GLint bound = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
   return bound;
 }
 
+// Puts back the texture bound when it was made: the frame samples what it
+// bound, whether a copy is made or refused.
+class TextureKept {
+ public:
+  TextureKept() { glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound_); }
+  ~TextureKept() { glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound_)); }
+  TextureKept(const TextureKept&) = delete;
+  TextureKept& operator=(const TextureKept&) = delete;
+
+ private:
+  GLint bound_ = 0;
+};
+
 GLint formatOf(GLuint texture) {
+  const TextureKept kept;
   GLint format = 0;
   glBindTexture(GL_TEXTURE_2D, texture);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-  glBindTexture(GL_TEXTURE_2D, 0);
   return format;
 }
 
@@ -39,7 +66,8 @@ void attachNew(GLuint colour, GLenum depthFormat, int size, GLuint& depth, GLuin
 
 }  // namespace
 
-bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
+bool TargetSnapshot::make(GLuint like, GLenum colourFormat, GLuint likeDepth, int size) {
+  const TextureKept kept;
   release();
   glBlitFramebufferEXT = nullptr;
   if (extensionSupported("GL_EXT_framebuffer_blit"))
@@ -48,6 +76,10 @@ bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
     refused_ = true;
     return false;
   }
+  // Asked for as the target's was, the driver gives the same depth.
+  fetchEntryPoint(renderbufferParameter, "glGetRenderbufferParameterivEXT");
+  GLint depthFormat = renderbufferValue(likeDepth, GL_RENDERBUFFER_INTERNAL_FORMAT_EXT);
+  if (depthFormat == 0) depthFormat = GL_DEPTH_COMPONENT;
   const GLenum sampling[4] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
                               GL_TEXTURE_WRAP_T};
   GLint samplingOfTarget[4] = {GL_NEAREST, GL_NEAREST, GL_REPEAT, GL_REPEAT};
@@ -60,7 +92,7 @@ bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
   // Sampled in place of the target, the copy must be sampled the same way.
   for (int i = 0; i < 4; ++i) glTexParameteri(GL_TEXTURE_2D, sampling[i], samplingOfTarget[i]);
   glBindTexture(GL_TEXTURE_2D, 0);
-  attachNew(colour_, GL_DEPTH_COMPONENT, size, depth_, framebuffer_);
+  attachNew(colour_, static_cast<GLenum>(depthFormat), size, depth_, framebuffer_);
   // Judged without glGetError, which would take a pending error away from
   // the frame that logs it. A copy that cannot be made is not tried again.
   GLint format = 0, width = 0;
@@ -79,7 +111,7 @@ bool TargetSnapshot::make(GLuint like, GLenum colourFormat, int size) {
   return true;
 }
 
-// Both depth buffers are GL_DEPTH_COMPONENT renderbuffers of one size and the
+// Both depth buffers are renderbuffers of one format and size and the
 // colours share a format, so the copy is exact.
 void TargetSnapshot::copy(GLuint from, GLuint to) const {
   glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, from);
@@ -96,7 +128,8 @@ bool TargetSnapshot::take(const RenderTargetSet& targets, int index, std::uint64
   const GLint format = formatOf(targets.texture(index));
   const GLint bound = boundFramebuffer();
   const bool ready = (framebuffer_ != 0 && size_ == size && glBlitFramebufferEXT) ||
-                     (!refused_ && make(targets.texture(index), static_cast<GLenum>(format), size));
+                     (!refused_ && make(targets.texture(index), static_cast<GLenum>(format),
+                                        targets.renderbuffer(index), size));
   if (ready) {
     copy(targets.framebuffer(index), framebuffer_);
     valid_ = true;
@@ -148,11 +181,13 @@ bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
   const int size = targets.size(index);
   const GLint format = formatOf(targets.texture(index));
   if (framebuffer_ != 0 && size == size_ && format == format_) return true;
+  const TextureKept kept;
   release();
   if (!glBlitFramebufferEXT || !extensionSupported("GL_EXT_packed_depth_stencil")) {
     refused_ = true;
     return false;
   }
+  fetchEntryPoint(renderbufferParameter, "glGetRenderbufferParameterivEXT");
   const GLint bound = boundFramebuffer();
   glGenTextures(1, &colour_);
   glBindTexture(GL_TEXTURE_2D, colour_);
@@ -163,7 +198,13 @@ bool StencilCanvas::makeFor(const RenderTargetSet& targets, int index) {
   const bool complete =
       glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(bound));
-  if (!complete) {
+  // Depths drawn here are compared and tied as the target's would be only
+  // in steps of the same size.
+  const GLint depthBits = renderbufferValue(depthStencil_, GL_RENDERBUFFER_DEPTH_SIZE_EXT);
+  const bool sameDepth =
+      depthBits != 0 &&
+      depthBits == renderbufferValue(targets.renderbuffer(index), GL_RENDERBUFFER_DEPTH_SIZE_EXT);
+  if (!complete || !sameDepth) {
     release();
     refused_ = true;
     return false;

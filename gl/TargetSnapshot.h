@@ -47,7 +47,7 @@ class TargetSnapshot {
   bool valid_ = false;
   bool refused_ = false;  // the driver would not make the copy's target
 
-  bool make(GLuint like, GLenum colourFormat, int size);
+  bool make(GLuint like, GLenum colourFormat, GLuint likeDepth, int size);
   void copy(GLuint from, GLuint to) const;
 };
 
@@ -61,7 +61,9 @@ class StencilCanvas {
   StencilCanvas& operator=(const StencilCanvas&) = delete;
 
   // Makes (or keeps) the canvas for the target; false when the driver
-  // cannot, and from then on until release.
+  // cannot, or gives it depth steps of another size than the target's, and
+  // from then on until release. Either way the bound texture is left as it
+  // was.
   bool makeFor(const RenderTargetSet& targets, int index);
   GLuint framebuffer() const { return framebuffer_; }
   void release();

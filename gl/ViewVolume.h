@@ -47,5 +47,8 @@ class ViewVolume {
 
  private:
   Matrix4 clip_ = {};
-  float planes_[6][4] = {};  // a x + b y + c z + d >= 0 inside, (a, b, c) unit
+  double planes_[6][4] = {};  // a x + b y + c z + d >= 0 inside, (a, b, c) unit
+  // How far the GL's float sums may put a point off each plane, per unit of
+  // |x|, |y|, |z| and 1.
+  double errors_[6][4] = {};
 };

@@ -5,11 +5,13 @@
 //   render_frames --out style2.png --style 2 [--stereo 1] [--eye-offset 0.05]
 //                 [--water 0.3] [--frames 10 --step-ms 40] [--size 1024x768]
 //                 [--camera ex,ey,ez,tx,ty,tz] [--data DIR] [--seed N] [--plain]
+//                 [--without-extension GL_EXT_packed_depth_stencil ...]
 //
 // The characters start where the seed (default 1) puts them, so the same
 // options give the same picture. --plain draws every frame exactly as the
 // passes define it, with nothing left out or kept from an earlier frame:
 // the picture every faster frame must equal byte for byte.
+// --without-extension (repeatable) draws as on a driver without it.
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "base/Config.h"
 #include "camera/Camera.h"
@@ -27,6 +30,7 @@
 #include "render/FramePasses.h"
 #include "tests/render/Pictures.h"
 #include "tests/support/HeadlessGl.h"
+#include "tests/support/HiddenExtensions.h"
 
 namespace {
 
@@ -45,6 +49,7 @@ struct Options {
   bool plain = false;
   bool placeCamera = false;
   float camera[6] = {};
+  std::vector<std::string> without;  // extensions hidden from the demo
 };
 
 void usage() {
@@ -52,7 +57,7 @@ void usage() {
                "usage: render_frames --out FILE.png|FILE.ppm [--style 1|2|3] [--stereo 0|1]\n"
                "       [--eye-offset F] [--water F] [--frames N] [--step-ms MS]\n"
                "       [--size WxH] [--camera ex,ey,ez,tx,ty,tz] [--data DIR] [--seed N]\n"
-               "       [--plain]\n");
+               "       [--plain] [--without-extension NAME]...\n");
 }
 
 bool parse(int argc, char** argv, Options& o) {
@@ -84,6 +89,8 @@ bool parse(int argc, char** argv, Options& o) {
       in >> o.stepMs;
     } else if (flag == "--size") {
       in >> o.width >> separator >> o.height;
+    } else if (flag == "--without-extension") {
+      o.without.push_back(value);
     } else if (flag == "--seed") {
       in >> o.seed;
     } else if (flag == "--camera") {
@@ -124,6 +131,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Config::instance().read();
+  hideExtensions(options.without);
 
   static KeyStates keys;
   static RenderWindow window;

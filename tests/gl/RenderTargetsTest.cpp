@@ -53,6 +53,7 @@ class RenderTargets : public testing::Test {
     set.unbind();
     set.release();
     setExtensionStringSource(nullptr);
+    setTargetDepthFormat(0);
     HeadlessGl::windowSystem().procLookup = realLookup;
   }
 
@@ -201,6 +202,49 @@ TEST_F(RenderTargets, SnapshotGivesBackColourAndDepthOnlyUnderItsKey) {
   EXPECT_EQ(centreOf(set, 0), std::make_pair(0.75f, 1.0f));
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glClearDepth(1.0);
+  glViewport(0, 0, HeadlessGl::width(), HeadlessGl::height());
+}
+
+// Whatever depth the driver gives a target, its copy holds that depth
+// exactly, and a canvas stands in for it only with depth steps of the same
+// size. Made or refused, neither moves the texture the frame has bound.
+TEST_F(RenderTargets, CopiesFollowTheTargetsDepthAndKeepTheBoundTexture) {
+  const struct {
+    GLenum depth;
+    bool canvas;
+  } cases[] = {{GL_DEPTH_COMPONENT24, true}, {GL_DEPTH_COMPONENT16, false}};
+  GLuint bound = 0;
+  glGenTextures(1, &bound);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.depth);
+    setTargetDepthFormat(c.depth);
+    ASSERT_TRUE(set.init(1));
+    ASSERT_TRUE(set.create(0, 64, RenderTargetKind::Rgba32f));
+    glBindTexture(GL_TEXTURE_2D, bound);
+    set.bind(0);
+    glViewport(0, 0, 64, 64);
+    glClearColor(0.25f, 0.0f, 0.0f, 1.0f);
+    glClearDepth(0.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    TargetSnapshot snapshot;
+    ASSERT_TRUE(snapshot.take(set, 0, 1));
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(bound));
+    glClearDepth(1.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    EXPECT_TRUE(snapshot.restore(set, 0, 1));
+    EXPECT_EQ(centreOf(set, 0), std::make_pair(0.25f, 0.0f));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    StencilCanvas canvas;  // after a copy, which fetches the blit it needs
+    EXPECT_EQ(canvas.makeFor(set, 0), c.canvas);
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(bound));
+    snapshot.release();
+    canvas.release();
+    set.unbind();
+    set.release();
+  }
+  setTargetDepthFormat(0);
+  glDeleteTextures(1, &bound);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
   glViewport(0, 0, HeadlessGl::width(), HeadlessGl::height());
 }
 

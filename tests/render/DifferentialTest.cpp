@@ -8,8 +8,11 @@
 // The short run is part of every test run. A long one, from the build folder:
 //   NPR_DIFF_FLIGHTS=100 NPR_DIFF_FRAMES=100 NPR_DIFF_SIZE=1280x720
 //     tests/test_render --gtest_filter='Differential.*'
-// A differing frame's window is saved as PNG under build/differential/, and
-// the failure names the command that replays its flight.
+// NPR_DIFF_WITHOUT=GL_EXT_packed_depth_stencil,... flies them as on a driver
+// without those extensions, NPR_DIFF_DEPTH=16 as on one that gives the
+// targets 16-bit depth. A differing frame's window is saved as PNG under
+// build/differential/, and the failure names the command that replays its
+// flight.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,10 +28,14 @@
 
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
+#include "gl/Projection.h"
+#include "gl/ShaderPrograms.h"
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
 #include "render/KeptImages.h"
+#include "render/PassSteps.h"
 #include "tests/render/DemoHarness.h"
+#include "tests/support/HiddenExtensions.h"
 #include "world/Scene.h"
 
 namespace {
@@ -258,9 +265,28 @@ class Differential : public testing::Test {
     if (size.find('x') != std::string::npos)
       TestDir::write("config.cfg",
                      size.substr(0, size.find('x')) + " " + size.substr(size.find('x') + 1) + "\n");
+    without = std::getenv("NPR_DIFF_WITHOUT") ? std::getenv("NPR_DIFF_WITHOUT") : "";
+    hideExtensions(extensionList(without));
+    if (setting("NPR_DIFF_DEPTH", 0) == 16) setTargetDepthFormat(GL_DEPTH_COMPONENT16);
     session.start();
     ASSERT_TRUE(session.running);
     session.keys.held[ws::VkF2] = 1;  // time moves the world, never the camera
+  }
+  void TearDown() override {
+    session.stop();
+    hideExtensions({});
+    setTargetDepthFormat(0);
+  }
+
+  // The demo started again as on a driver without the extensions, "A,B,...".
+  void restartWithout(const std::string& names) {
+    session.stop();
+    without = names;
+    hideExtensions(extensionList(names));
+    session.start();
+    ASSERT_TRUE(session.running);
+    session.keys.held[ws::VkF2] = 1;
+    onOwnScene = false;
   }
 
   // The world of a flight: the shipped scene or a random one, and the
@@ -287,11 +313,11 @@ class Differential : public testing::Test {
   // A random flight: seed by seed every place comes round, and every third
   // flight is over a scene file of its own. Returns the frames that differed.
   int fly(unsigned seed, int frameCount) {
-    const char* size = std::getenv("NPR_DIFF_SIZE");
-    replay = "NPR_DIFF_SEED=" + std::to_string(seed) +
+    replay = (without.empty() ? "" : "NPR_DIFF_WITHOUT=" + without + " ") +
+             "NPR_DIFF_SEED=" + std::to_string(seed) +
              " NPR_DIFF_FLIGHTS=1 NPR_DIFF_FRAMES=" + std::to_string(frameCount) +
-             (size ? std::string(" NPR_DIFF_SIZE=") + size : "") + " " + NPR_BINARY_DIR +
-             "/tests/test_render --gtest_filter='Differential.*'";
+             " NPR_DIFF_SIZE=" + std::to_string(viewWidth) + "x" + std::to_string(viewHeight) +
+             " " + NPR_BINARY_DIR + "/tests/test_render --gtest_filter='Differential.*'";
     return fly("flight " + std::to_string(seed), seed, frameCount,
                [this](Random& random, unsigned s) {
                  const Place place = static_cast<Place>(s % placeCount);
@@ -310,7 +336,8 @@ class Differential : public testing::Test {
     bool standBelow;
   };
   int fly(const Probe& probe, unsigned seed) {
-    replay = std::string(NPR_BINARY_DIR) + "/tests/test_render --gtest_filter='Differential.*'";
+    replay = (without.empty() ? "" : "NPR_DIFF_WITHOUT=" + without + " ") +
+             std::string(NPR_BINARY_DIR) + "/tests/test_render --gtest_filter='Differential.*'";
     return fly(std::string("probe ") + probe.name, seed, 5,
                [this, &probe](Random& random, unsigned s) {
                  prepare(random, s, false);
@@ -438,7 +465,8 @@ class Differential : public testing::Test {
   TestDir dir;
   DemoSession session;
   bool onOwnScene = false;
-  std::string replay;  // the command that draws the flight again
+  std::string replay;   // the command that draws the flight again
+  std::string without;  // the extensions hidden from the demo
 };
 
 TEST_F(Differential, EveryFrameIsThePlainFrame) {
@@ -524,6 +552,78 @@ TEST_F(Differential, OwnModelWithLongerBones) {
   int differing = 0;
   for (unsigned seed : {1u, 4u, 11u}) differing += fly(seed, 5);
   EXPECT_EQ(differing, 0);
+}
+
+// The same kind of flights on drivers without the extensions the fast path
+// uses, one at a time and all together: every fallback draws the plain frame.
+TEST_F(Differential, EveryFallbackIsThePlainFrame) {
+  struct Fallback {
+    const char* without;
+    int flights;  // seed 4, in the characters' shadows, then 23, below the water
+  };
+  const Fallback fallbacks[] = {
+      {"GL_ARB_occlusion_query", 2},
+      {"GL_EXT_packed_depth_stencil", 2},
+      {"GL_EXT_framebuffer_blit", 2},
+      {"GL_ARB_occlusion_query,GL_EXT_packed_depth_stencil,GL_EXT_framebuffer_blit", 2},
+      // What the demo runs without, with less of its picture.
+      {"GL_ARB_shader_objects", 1},
+      {"GL_ARB_multitexture", 1},
+      {"GL_EXT_framebuffer_object", 1},
+  };
+  const int frames = setting("NPR_DIFF_FRAMES", 6);
+  int differing = 0, total = 0;
+  for (const Fallback& fallback : fallbacks) {
+    restartWithout(fallback.without);
+    for (int f = 0; f < fallback.flights; ++f) {
+      differing += fly(f == 0 ? 4u : 23u, frames);
+      total += frames;
+    }
+  }
+  EXPECT_EQ(differing, 0) << "of " << total << " frames";
+}
+
+// The far plane is made by subtracting two nearly equal rows, so whether a
+// piece there lies outside is the least certain: eyes walking out until the
+// island's far edge lies at the far plane, and one from the side. The scene
+// alone into the colour target, drawn with pieces left out and as filed.
+TEST_F(Differential, FarPlaneSweepIsThePlainFrame) {
+  std::vector<Vector3> eyes;
+  for (int step = 0; step <= 200; ++step)
+    eyes.push_back(Vector3(0.0f, 0.5f, 190.0f + 0.05f * static_cast<float>(step)));
+  eyes.push_back(Vector3(-196.706f, 0.5f, 0.0f));
+  const int size = renderTargets.size(targetsOfEye(0).colour);
+  int differing = 0;
+  for (const Vector3& at : eyes) {
+    demoCamera.eye = at;
+    demoCamera.target = Vector3(0.0f, 0.5f, 0.0f);
+    FrameRecord frame = currentFrame();
+    const EyeView eye = eyeOf(frame, 0);
+    Picture drawn[2];
+    for (int plain = 0; plain < 2; ++plain) {
+      frame.plain = plain == 1;
+      glPushAttrib(GL_ALL_ATTRIB_BITS);
+      setPerspectiveView(frame.width, frame.height);
+      glViewport(0, 0, size, size);
+      renderTargets.bind(eye.targets.colour);
+      glLoadIdentity();
+      applyEyeView(frame, eye);
+      if (shaderPrograms.ready()) shaderPrograms.unuse();
+      glDisable(GL_TEXTURE_2D);
+      glDisable(GL_LIGHTING);
+      clearTarget();
+      drawScene(frame, eye.volume);
+      renderTargets.unbind();
+      glPopAttrib();
+      drawn[plain] = readTarget(eye.targets.colour);
+    }
+    const Difference difference = compare(drawn[0], drawn[1]);
+    if (difference.pixels == 0) continue;
+    ++differing;
+    ADD_FAILURE() << "eye at " << at.x << ", " << at.y << ", " << at.z << ": " << difference.pixels
+                  << " pixels differ, the first at " << difference.x << ", " << difference.y;
+  }
+  EXPECT_EQ(differing, 0) << "of " << eyes.size() << " eyes";
 }
 
 }  // namespace
