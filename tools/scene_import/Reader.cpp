@@ -260,8 +260,9 @@ bool readModel(const std::string& path, const ReadOptions& options, Model& model
   const aiScene* scene = importer.ReadFile(
       path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices | aiProcess_SortByPType |
                 aiProcess_GenSmoothNormals | aiProcess_ValidateDataStructure);
-  // The importer deletes the handler it holds at the end; this one is ours.
-  importer.SetProgressHandler(nullptr);
+  // The importer deletes the handler it holds at the end; this one is ours
+  // (and giving it none makes it a handler of its own).
+  if (options.progress) importer.SetProgressHandler(nullptr);
   if (!scene || !scene->mRootNode) {
     // The library quotes the file: keep the line one printable line.
     std::string why = importer.GetErrorString();
