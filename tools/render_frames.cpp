@@ -25,8 +25,8 @@
 #include "contract/DemoContract.h"
 #include "render/DemoState.h"
 #include "render/FramePasses.h"
-#include "tests/render/Pictures.h"
-#include "tests/support/HeadlessGl.h"
+#include "tools/headless/HeadlessGl.h"
+#include "tools/headless/Pictures.h"
 
 namespace {
 
