@@ -19,7 +19,7 @@
 
 #include "characters/CharacterManager.h"
 #include "gl/Extensions.h"
-#include "tests/support/HeadlessGl.h"
+#include "tools/headless/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 
 namespace {

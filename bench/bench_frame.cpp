@@ -31,7 +31,7 @@
 #include "render/Composite.h"
 #include "render/DemoState.h"
 #include "render/FramePasses.h"
-#include "tests/support/HeadlessGl.h"
+#include "tools/headless/HeadlessGl.h"
 #include "world/Scene.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "gl/Extensions.h"
-#include "tests/support/HeadlessGl.h"
+#include "tools/headless/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 #include "world/Scene.h"
 

@@ -28,9 +28,9 @@
 #include "contract/DemoContract.h"
 #include "render/DemoState.h"
 #include "render/FramePasses.h"
-#include "tests/render/Pictures.h"
-#include "tests/support/HeadlessGl.h"
-#include "tests/support/HiddenExtensions.h"
+#include "tools/headless/HeadlessGl.h"
+#include "tools/headless/HiddenExtensions.h"
+#include "tools/headless/Pictures.h"
 
 namespace {
 

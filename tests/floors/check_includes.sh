@@ -25,13 +25,14 @@ floors=(
   "characters|gl base platform/Types.h platform/Dialogs.h|capsule model and its playback, skeleton drawing, waypoints, movement"
   "app|contract gl base platform|the shell: entry, outer and frame loop, window and context, window procedure"
   "render|world camera characters gl contract base platform/Types.h|demo lifecycle, frame record and passes, kept images, pencil composite; \`DemoSlots.h\` names the programs, targets, textures and styles by their slots"
+  "tools/headless|gl platform/fake|a GL context without a display, behind the scripted window system, for the picture tool, the tests and the benchmarks; pictures read back from it, written as PNG or PPM"
 )
 # Beside the floors: the generators use nothing of ours, so that their output
 # never changes with the program; the headless renderer draws the program's
-# own frames with the tests' GL context.
+# own frames in the headless context.
 beside=(
   "tools|"
-  "tools/render_frames.cpp|render world camera characters gl contract base platform tests/support tests/render/Pictures.h"
+  "tools/render_frames.cpp|render world camera characters gl contract base platform tools/headless"
 )
 max_lines=450
 
@@ -101,7 +102,7 @@ trap 'rm -f "$edges"' EXIT
 
 while IFS= read -r file; do
   key=$(rule_of "$file")
-  own=${key%%/*}
+  own=$key
   [ -f "$key" ] && own=${key%/*}
   while IFS= read -r included; do
     [ -n "$included" ] || continue
@@ -116,7 +117,7 @@ while IFS= read -r file; do
       status=1
     fi
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
-done < <(find "${order[@]}" tools -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) | sort)
+done < <(find "${order[@]}" tools -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) | sort -u)
 
 # The layer's own headers know no backend: not a backend's header, nor the
 # system headers a backend is written against.

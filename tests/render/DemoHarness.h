@@ -17,7 +17,7 @@
 #include "gl/RenderTargets.h"
 #include "render/DemoState.h"
 #include "render/FramePasses.h"
-#include "tests/render/Pictures.h"
+#include "tools/headless/Pictures.h"
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 

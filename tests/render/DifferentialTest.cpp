@@ -35,7 +35,7 @@
 #include "render/KeptImages.h"
 #include "render/PassSteps.h"
 #include "tests/render/DemoHarness.h"
-#include "tests/support/HiddenExtensions.h"
+#include "tools/headless/HiddenExtensions.h"
 #include "world/Scene.h"
 
 namespace {

@@ -1,8 +1,7 @@
-#include "tests/support/HeadlessGl.h"
+#include "tools/headless/HeadlessGl.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-#include <gtest/gtest.h>
 #include <cstdlib>
 
 #include "gl/GlApi.h"

@@ -1,7 +1,7 @@
 // The Windows test build has no display-less GL context (the other build's
 // comes from EGL on Mesa): the GL tests skip there with this reason, while
 // the tests of the same programs that need no context still run.
-#include "tests/support/HeadlessGl.h"
+#include "tools/headless/HeadlessGl.h"
 
 #include "gl/GlApi.h"
 
