@@ -143,9 +143,8 @@ std::size_t boundColourTable(Model& model) {
   }
   model.groups = std::move(merged);
   if (round) {
-    model.colourNote += std::string(model.colourNote.empty() ? "" : "; ") +
-                        std::to_string(before) + " colours rounded to " +
-                        std::to_string(levels) + " levels per channel";
+    model.colourNote += std::string(model.colourNote.empty() ? "" : "; ") + std::to_string(before) +
+                        " colours rounded to " + std::to_string(levels) + " levels per channel";
   }
   return before;
 }

@@ -54,8 +54,10 @@ std::vector<HalfSpace> stageLimits(float aspect) {
   const V light = of(Stage::light);
   const double w = Stage::lightBox[0] - lightMargin, h = Stage::lightBox[1] - lightMargin;
   std::vector<HalfSpace> limits = {
-      {l.side, light, w},          {l.side * -1, light, w},
-      {l.up, light, h},            {l.up * -1, light, h},
+      {l.side, light, w},
+      {l.side * -1, light, w},
+      {l.up, light, h},
+      {l.up * -1, light, h},
       {l.forward, light, Stage::lightBox[3] - lightMargin},
       {l.forward * -1, light, -(Stage::lightBox[2] + lightMargin)},
   };
@@ -112,9 +114,12 @@ Placement fitToStage(const Vec3& low, const Vec3& high, float aspect) {
       const double room = h.bound - dot(h.a, spot - h.origin);
       for (const V& c : corners) {
         const double rate = dot(h.a, c);
-        if (rate > 0) highest = std::min(highest, room / rate);
-        else if (room < 0 && rate < 0) lowest = std::max(lowest, room / rate);
-        else if (room < 0) highest = -1;
+        if (rate > 0)
+          highest = std::min(highest, room / rate);
+        else if (room < 0 && rate < 0)
+          lowest = std::max(lowest, room / rate);
+        else if (room < 0)
+          highest = -1;
       }
     }
     if (highest >= lowest && highest > best.scale && std::isfinite(highest)) {

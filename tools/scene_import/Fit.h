@@ -29,7 +29,7 @@ bool inOpeningView(const Vec3& p, float aspect, float margin);
 
 struct Placement {
   float scale = 1;
-  Vec3 pivot;   // the model's point that lands on `target`
+  Vec3 pivot;  // the model's point that lands on `target`
   Vec3 target;
   Vec3 place(const Vec3& p) const {
     return {(p.x - pivot.x) * scale + target.x, (p.y - pivot.y) * scale + target.y,

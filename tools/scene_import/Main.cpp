@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
   }
   if (o.model.empty()) return usage("no model given");
   if (o.out.empty()) return usage("no --out folder given");
-  if ((scaleGiven || offsetGiven) && !o.keepUnits) return usage("--scale and --offset need --keep-units");
+  if ((scaleGiven || offsetGiven) && !o.keepUnits)
+    return usage("--scale and --offset need --keep-units");
   if (o.keepUnits && o.intoTown) return usage("--keep-units and --into-town exclude each other");
 
   sceneimport::ImportSummary summary;
@@ -112,8 +113,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const sceneimport::Placement& p = summary.placement;
-  std::printf("  placed: scale %g, its foot at (%.2f, %.2f, %.2f)\n", p.scale, p.target.x, p.target.y,
-              p.target.z);
+  std::printf("  placed: scale %g, its foot at (%.2f, %.2f, %.2f)\n", p.scale, p.target.x,
+              p.target.y, p.target.z);
   if (!summary.colourNote.empty()) std::printf("  colours: %s\n", summary.colourNote.c_str());
   if (!summary.fitNote.empty()) std::printf("  note: %s\n", summary.fitNote.c_str());
   if (summary.waypoints == 0) {

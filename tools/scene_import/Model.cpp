@@ -41,7 +41,8 @@ void putArray(std::string& out, const std::vector<T>& values) {
 
 class Reader {
  public:
-  explicit Reader(const std::string& bytes) : at_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+  explicit Reader(const std::string& bytes)
+      : at_(bytes.data()), end_(bytes.data() + bytes.size()) {}
   template <typename T>
   bool get(T& value) {
     if (static_cast<std::size_t>(end_ - at_) < sizeof value) return false;

@@ -37,7 +37,8 @@ class Numbers {
 struct TopMap {
   static constexpr float step = 0.2f, half = 12.0f;
   static constexpr int cells = static_cast<int>(2 * half / step);
-  std::vector<float> top = std::vector<float>(cells * cells, -std::numeric_limits<float>::infinity());
+  std::vector<float> top =
+      std::vector<float>(cells * cells, -std::numeric_limits<float>::infinity());
   std::vector<char> level = std::vector<char>(cells * cells, 0);
   static float centre(int i) { return -half + (i + 0.5f) * step; }
 };
@@ -69,9 +70,11 @@ TopMap topMap(const std::vector<Triangle>& town) {
     const float nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
     const bool flat = std::fabs(ny) > 0.97f * std::sqrt(nx * nx + ny * ny + nz * nz);
     const int i0 = std::max(0, int(std::floor((lo[0] + TopMap::half) / TopMap::step)));
-    const int i1 = std::min(TopMap::cells - 1, int(std::floor((hi[0] + TopMap::half) / TopMap::step)));
+    const int i1 =
+        std::min(TopMap::cells - 1, int(std::floor((hi[0] + TopMap::half) / TopMap::step)));
     const int k0 = std::max(0, int(std::floor((lo[1] + TopMap::half) / TopMap::step)));
-    const int k1 = std::min(TopMap::cells - 1, int(std::floor((hi[1] + TopMap::half) / TopMap::step)));
+    const int k1 =
+        std::min(TopMap::cells - 1, int(std::floor((hi[1] + TopMap::half) / TopMap::step)));
     for (int i = i0; i <= i1; ++i) {
       for (int k = k0; k <= k1; ++k) {
         float y;
@@ -108,7 +111,8 @@ bool townTrianglesOf(const std::string& path, std::vector<Triangle>& triangles) 
       for (double& x : q) {
         if (!n.next(x)) return false;
       }
-      p[3 * i] = float(q[0] * 0.01), p[3 * i + 1] = float(q[1] * 0.01), p[3 * i + 2] = float(-q[2] * 0.01);
+      p[3 * i] = float(q[0] * 0.01), p[3 * i + 1] = float(q[1] * 0.01),
+            p[3 * i + 2] = float(-q[2] * 0.01);
     }
     for (long long i = 0; i < 3 * texCoords; ++i) {
       if (!n.next(v)) return false;
@@ -175,8 +179,8 @@ bool placeOnOpenGround(const std::vector<Triangle>& town, const Vec3& low, const
   float scale = across > 0 ? (bestRadius - 0.3f) / across : bestRadius;
   // Its top inside the light's box too.
   while (scale > 1e-4f && tall > 0 &&
-         insideLightBox({placement.target.x, placement.target.y + tall * scale,
-                         placement.target.z}) < 0.25f) {
+         insideLightBox(
+             {placement.target.x, placement.target.y + tall * scale, placement.target.z}) < 0.25f) {
     scale *= 0.95f;
   }
   placement.scale = scale;

@@ -136,8 +136,8 @@ std::string FolderWriter::path(const std::string& relative) const {
 bool FolderWriter::commit() {
   std::error_code ec;
   const fs::path target = fs::absolute(out_, ec);
-  const fs::path old = target.parent_path() / ("." + target.filename().string() + ".old-" +
-                                               std::to_string(getpid()));
+  const fs::path old = target.parent_path() /
+                       ("." + target.filename().string() + ".old-" + std::to_string(getpid()));
   const bool replacing = fs::exists(target, ec);
   if (replacing) {
     fs::rename(target, old, ec);

@@ -51,8 +51,8 @@ class GroupBuilder {
   explicit GroupBuilder(Model& model) : model_(model) {}
 
   std::size_t groupOf(const Vec3& colour) {
-    auto [at, fresh] = byColour_.emplace(std::make_tuple(colour.x, colour.y, colour.z),
-                                         model_.groups.size());
+    auto [at, fresh] =
+        byColour_.emplace(std::make_tuple(colour.x, colour.y, colour.z), model_.groups.size());
     if (fresh) model_.groups.push_back(ColourGroup{colour, {}, {}, {}});
     return at->second;
   }
@@ -82,7 +82,9 @@ Vec3 apply(const aiMatrix4x4& m, const aiVector3D& v) {
   return {r.x, r.y, r.z};
 }
 
-bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(const Vec3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
 Vec3 cross(const Vec3& a, const Vec3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
@@ -107,8 +109,10 @@ aiMatrix4x4 fileAxes(const aiScene& scene, const std::string& path, const ReadOp
     float f = 0;
     double d = 0;
     // Centimetres per file unit.
-    if (scene.mMetaData->Get("UnitScaleFactor", d) && d > 0) unit = d / 100;
-    else if (scene.mMetaData->Get("UnitScaleFactor", f) && f > 0) unit = f / 100.0;
+    if (scene.mMetaData->Get("UnitScaleFactor", d) && d > 0)
+      unit = d / 100;
+    else if (scene.mMetaData->Get("UnitScaleFactor", f) && f > 0)
+      unit = f / 100.0;
   } else if (!formatStatesUpAxis(path) && options.up == 'z') {
     upAxis = 2;
   }
@@ -126,7 +130,10 @@ aiMatrix4x4 fileAxes(const aiScene& scene, const std::string& path, const ReadOp
 class Converter {
  public:
   Converter(const aiScene& scene, const std::string& path, const ReadOptions& options, Model& model)
-      : scene_(scene), options_(options), model_(model), builder_(model),
+      : scene_(scene),
+        options_(options),
+        model_(model),
+        builder_(model),
         dir_(std::filesystem::path(path).parent_path().string()) {
     colours_.reserve(scene.mNumMaterials);
     for (unsigned i = 0; i < scene.mNumMaterials; ++i) {
@@ -147,7 +154,8 @@ class Converter {
       if (++visited > 1'000'000) return fail(error, "its node tree has more than a million nodes");
       const aiMatrix4x4 world = parent * node->mTransformation;
       for (unsigned i = 0; i < node->mNumMeshes; ++i) {
-        if (node->mMeshes[i] >= scene_.mNumMeshes) return fail(error, "a node names a missing mesh");
+        if (node->mMeshes[i] >= scene_.mNumMeshes)
+          return fail(error, "a node names a missing mesh");
         if (!addInstance(*scene_.mMeshes[node->mMeshes[i]], world, error)) return false;
       }
       for (unsigned i = node->mNumChildren; i-- > 0;) stack.emplace_back(node->mChildren[i], world);
@@ -171,16 +179,26 @@ class Converter {
     const bool mirrored = normalMatrix.Determinant() < 0;
     normalMatrix.Inverse().Transpose();
     const bool coloured = mesh.HasVertexColors(0);
-    const Vec3 materialColour =
-        mesh.mMaterialIndex < colours_.size() ? colours_[mesh.mMaterialIndex] : Vec3{0.8f, 0.8f, 0.8f};
+    const Vec3 materialColour = mesh.mMaterialIndex < colours_.size()
+                                    ? colours_[mesh.mMaterialIndex]
+                                    : Vec3{0.8f, 0.8f, 0.8f};
     std::size_t group = coloured ? 0 : builder_.groupOf(materialColour);
     builder_.startInstance();
     ++model_.instances;
     for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
       const aiFace& face = mesh.mFaces[f];
-      if (face.mNumIndices == 1) { ++model_.points; continue; }
-      if (face.mNumIndices == 2) { ++model_.lines; continue; }
-      if (face.mNumIndices != 3 || !face.mIndices) { ++model_.degenerate; continue; }
+      if (face.mNumIndices == 1) {
+        ++model_.points;
+        continue;
+      }
+      if (face.mNumIndices == 2) {
+        ++model_.lines;
+        continue;
+      }
+      if (face.mNumIndices != 3 || !face.mIndices) {
+        ++model_.degenerate;
+        continue;
+      }
       unsigned v[3] = {face.mIndices[0], face.mIndices[1], face.mIndices[2]};
       if (v[0] >= mesh.mNumVertices || v[1] >= mesh.mNumVertices || v[2] >= mesh.mNumVertices) {
         return fail(error, "a face names a vertex its mesh does not have");
@@ -201,8 +219,8 @@ class Converter {
       }
       if (coloured) {
         vertexColoured_ = true;
-        group = builder_.groupOf(vertexColour(mesh.mColors[0][v[0]], mesh.mColors[0][v[1]],
-                                              mesh.mColors[0][v[2]]));
+        group = builder_.groupOf(
+            vertexColour(mesh.mColors[0][v[0]], mesh.mColors[0][v[1]], mesh.mColors[0][v[2]]));
       }
       const Vec3 flat = normalised(faceNormal, {0, 1, 0});
       for (int k = 0; k < 3; ++k) {

@@ -86,7 +86,7 @@ std::unique_ptr<aiScene> threeCubes() {
     scene->mMaterials[i]->AddProperty(&name, AI_MATKEY_NAME);
   }
   scene->mNumMeshes = 2;
-  scene->mMeshes = new aiMesh*[2]{cube(0), cube(1)};
+  scene->mMeshes = new aiMesh* [2] { cube(0), cube(1) };
   aiMatrix4x4 a, c, b, turn, stretch;
   aiMatrix4x4::Translation({2, 0, 0}, a);
   aiMatrix4x4::Translation({0, 0, 3}, c);
@@ -126,8 +126,8 @@ bool hasColour(const Model& m, float r, float g, float b) {
 
 TEST(SceneImport, EveryFormatKeepsTransformsInstancesAndColours) {
   const FormatRow rows[] = {
-      {"gltf2", ".gltf", false, 1, true}, {"glb2", ".glb", false, 1, true},
-      {"obj", ".obj", false, 1, true},    {"collada", ".dae", false, 1, true},
+      {"gltf2", ".gltf", false, 1, true},   {"glb2", ".glb", false, 1, true},
+      {"obj", ".obj", false, 1, true},      {"collada", ".dae", false, 1, true},
       {"fbxa", ".fbx", false, 0.01f, true}, {"plyb", ".ply", true, 1, false},
       {"stlb", ".stl", true, 1, false},
   };
@@ -165,8 +165,8 @@ TEST(SceneImport, EveryFormatKeepsTransformsInstancesAndColours) {
         const Vec3& n = g.normals[g.indices[t]];
         const float ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
         const float vx = c.x - a.x, vy = c.y - a.y, vz = c.z - a.z;
-        const float dot = (uy * vz - uz * vy) * n.x + (uz * vx - ux * vz) * n.y +
-                          (ux * vy - uy * vx) * n.z;
+        const float dot =
+            (uy * vz - uz * vy) * n.x + (uz * vx - ux * vz) * n.y + (ux * vy - uy * vx) * n.z;
         ASSERT_GT(dot, 0) << "triangle " << t / 3;
       }
     }
@@ -192,9 +192,9 @@ TEST(SceneImport, UpAxisAndColoursFromTexturesAndVertices) {
   // The same textured box, with its picture in a file, inside the file and
   // in a binary file: one colour, the picture's, not the material's white.
   std::vector<Vec3> seen;
-  for (const char* file : {"BoxTextured-glTF/BoxTextured.gltf",
-                           "BoxTextured-glTF-Embedded/BoxTextured.gltf",
-                           "BoxTextured-glTF-Binary/BoxTextured.glb"}) {
+  for (const char* file :
+       {"BoxTextured-glTF/BoxTextured.gltf", "BoxTextured-glTF-Embedded/BoxTextured.gltf",
+        "BoxTextured-glTF-Binary/BoxTextured.glb"}) {
     Model box;
     ASSERT_TRUE(readModel(models + "glTF2/" + file, ReadOptions{}, box, error)) << error;
     ASSERT_EQ(box.groups.size(), 1u);
@@ -202,7 +202,8 @@ TEST(SceneImport, UpAxisAndColoursFromTexturesAndVertices) {
     seen.push_back(box.groups[0].colour);
   }
   EXPECT_LT(seen[0].x + seen[0].y + seen[0].z, 2.9f) << "the texture was not read";
-  for (const Vec3& c : seen) EXPECT_TRUE(near(c.x, seen[0].x) && near(c.y, seen[0].y) && near(c.z, seen[0].z));
+  for (const Vec3& c : seen)
+    EXPECT_TRUE(near(c.x, seen[0].x) && near(c.y, seen[0].y) && near(c.z, seen[0].z));
 
   // Vertex colours become a few rounded colours.
   Model coloured;
@@ -210,7 +211,8 @@ TEST(SceneImport, UpAxisAndColoursFromTexturesAndVertices) {
   EXPECT_GT(coloured.groups.size(), 1u);
   EXPECT_NE(coloured.colourNote.find("vertex colours"), std::string::npos);
   for (const ColourGroup& g : coloured.groups) {
-    for (float c : {g.colour.x, g.colour.y, g.colour.z}) EXPECT_TRUE(near(c * 5, std::round(c * 5)));
+    for (float c : {g.colour.x, g.colour.y, g.colour.z})
+      EXPECT_TRUE(near(c * 5, std::round(c * 5)));
   }
   // The tool's light is the program's.
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Stage::light[i], lightPosition[i]);
@@ -219,10 +221,10 @@ TEST(SceneImport, UpAxisAndColoursFromTexturesAndVertices) {
 TEST(SceneImport, FittingPutsTheModelOnTheGroundInsideTheLightAndTheView) {
   const Vec3 shapes[][2] = {
       {{-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}},  // a cube
-      {{0, 0, 0}, {1, 20, 1}},                       // a tower
-      {{-50, 3, -40}, {50, 4, 40}},                  // a wide flat slab, off the ground
-      {{0, 0, 0}, {1e-3f, 2e-3f, 1e-3f}},            // tiny
-      {{-1e4f, -1e4f, 0}, {1e4f, 1e4f, 0}},          // a flat wall, huge
+      {{0, 0, 0}, {1, 20, 1}},                      // a tower
+      {{-50, 3, -40}, {50, 4, 40}},                 // a wide flat slab, off the ground
+      {{0, 0, 0}, {1e-3f, 2e-3f, 1e-3f}},           // tiny
+      {{-1e4f, -1e4f, 0}, {1e4f, 1e4f, 0}},         // a flat wall, huge
   };
   for (const auto& shape : shapes) {
     const Vec3 &low = shape[0], &high = shape[1];
@@ -356,7 +358,8 @@ TEST(SceneImport, SimplifyingKeepsTheOutlineAndTheBordersBetweenColours) {
       const double theta = M_PI * r / rings;
       for (int s = 0; s < segments; ++s) {
         const double phi = 2 * M_PI * s / segments;
-        const Vec3 p{float(std::sin(theta) * std::cos(phi)), r == rings / 2 ? 0.0f : float(std::cos(theta)),
+        const Vec3 p{float(std::sin(theta) * std::cos(phi)),
+                     r == rings / 2 ? 0.0f : float(std::cos(theta)),
                      float(std::sin(theta) * std::sin(phi))};
         g.positions.push_back(p);
         g.normals.push_back(p);
