@@ -7,6 +7,8 @@
 #include <iterator>
 #include <limits>
 
+#include "tools/scene_import/SurfaceGrid.h"
+
 namespace sceneimport {
 
 namespace {
@@ -43,45 +45,22 @@ struct TopMap {
   static float centre(int i) { return -half + (i + 0.5f) * step; }
 };
 
-// Where a vertical line through (x, z) meets a triangle, if it does.
-bool heightAt(const Triangle& t, float x, float z, float& y) {
-  const float* a = t.p[0];
-  const float* b = t.p[1];
-  const float* c = t.p[2];
-  const float d = (b[2] - c[2]) * (a[0] - c[0]) + (c[0] - b[0]) * (a[2] - c[2]);
-  if (std::fabs(d) < 1e-12f) return false;
-  const float u = ((b[2] - c[2]) * (x - c[0]) + (c[0] - b[0]) * (z - c[2])) / d;
-  const float v = ((c[2] - a[2]) * (x - c[0]) + (a[0] - c[0]) * (z - c[2])) / d;
-  if (u < 0 || v < 0 || u + v > 1) return false;
-  y = u * a[1] + v * b[1] + (1 - u - v) * c[1];
-  return true;
-}
-
 TopMap topMap(const std::vector<Triangle>& town) {
   TopMap map;
-  for (const Triangle& t : town) {
-    float lo[2] = {t.p[0][0], t.p[0][2]}, hi[2] = {lo[0], lo[1]};
-    for (const auto& p : t.p) {
-      lo[0] = std::min(lo[0], p[0]), hi[0] = std::max(hi[0], p[0]);
-      lo[1] = std::min(lo[1], p[2]), hi[1] = std::max(hi[1], p[2]);
-    }
-    const float ux = t.p[1][0] - t.p[0][0], uy = t.p[1][1] - t.p[0][1], uz = t.p[1][2] - t.p[0][2];
-    const float vx = t.p[2][0] - t.p[0][0], vy = t.p[2][1] - t.p[0][1], vz = t.p[2][2] - t.p[0][2];
-    const float nx = uy * vz - uz * vy, ny = uz * vx - ux * vz, nz = ux * vy - uy * vx;
-    const bool flat = std::fabs(ny) > 0.97f * std::sqrt(nx * nx + ny * ny + nz * nz);
-    const int i0 = std::max(0, int(std::floor((lo[0] + TopMap::half) / TopMap::step)));
-    const int i1 =
-        std::min(TopMap::cells - 1, int(std::floor((hi[0] + TopMap::half) / TopMap::step)));
-    const int k0 = std::max(0, int(std::floor((lo[1] + TopMap::half) / TopMap::step)));
-    const int k1 =
-        std::min(TopMap::cells - 1, int(std::floor((hi[1] + TopMap::half) / TopMap::step)));
-    for (int i = i0; i <= i1; ++i) {
-      for (int k = k0; k <= k1; ++k) {
-        float y;
-        if (!heightAt(t, TopMap::centre(i), TopMap::centre(k), y)) continue;
-        const int cell = k * TopMap::cells + i;
-        if (y > map.top[cell]) map.top[cell] = y, map.level[cell] = flat;
-      }
+  // Level floors only: 0.97 is the cosine of about 14 degrees.
+  const SurfaceGrid grid(town, -TopMap::half, TopMap::half, -TopMap::half, TopMap::half, 0.97f);
+  std::vector<float> heights;
+  for (int k = 0; k < TopMap::cells; ++k) {
+    for (int i = 0; i < TopMap::cells; ++i) {
+      const float x = TopMap::centre(i), z = TopMap::centre(k);
+      grid.floorsAt(x, z, heights);
+      if (heights.empty()) continue;
+      const float top = heights.back();
+      const float from[3] = {x, top + 0.01f, z}, to[3] = {x, top + 1000.0f, z};
+      const int cell = k * TopMap::cells + i;
+      map.top[cell] = top;
+      // Open where nothing, roof or wall, stands over the highest floor.
+      map.level[cell] = !grid.crosses(from, to);
     }
   }
   return map;
@@ -148,7 +127,7 @@ bool placeOnOpenGround(const std::vector<Triangle>& town, const Vec3& low, const
           insideLightBox({x, ground, z}) < 1.0f) {
         continue;
       }
-      // Grow the patch ring by ring while it stays level and empty.
+      // Grow the patch ring by ring while it stays level, empty and in view.
       float radius = 0;
       for (int r = 1; r < n / 2; ++r) {
         bool open = true;
@@ -158,7 +137,8 @@ bool placeOnOpenGround(const std::vector<Triangle>& town, const Vec3& low, const
             const int a = i + di, b = k + dk;
             open = a >= 0 && b >= 0 && a < n && b < n && map.level[b * n + a] &&
                    std::fabs(map.top[b * n + a] - ground) <= evenness &&
-                   insideLightBox({TopMap::centre(a), ground, TopMap::centre(b)}) > 0.3f;
+                   insideLightBox({TopMap::centre(a), ground, TopMap::centre(b)}) > 0.3f &&
+                   inOpeningView({TopMap::centre(a), ground, TopMap::centre(b)}, aspect, 0.05f);
           }
         }
         if (!open) break;
