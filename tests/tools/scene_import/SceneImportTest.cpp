@@ -295,6 +295,34 @@ TEST(SceneImport, TheFolderIsWhatTheProgramReads) {
   for (const auto& entry : fs::directory_iterator(".")) {
     EXPECT_EQ(entry.path().filename().string().find(".folder"), std::string::npos);
   }
+
+  // Into the town: the town's meshes and colours first, the model on level
+  // ground in view and inside the light's box, the town's paths less those
+  // through the model.
+  Scene town;
+  ASSERT_TRUE(town.parse((std::string(NPR_DATA_DIR) + "/scene/nprscene.scn").c_str()));
+  WaypointNetwork townPaths;
+  ASSERT_TRUE(townPaths.load((std::string(NPR_DATA_DIR) + "/scene/waypoints.txt").c_str()));
+  o.out = "in-town";
+  o.intoTown = true;
+  ASSERT_TRUE(runImport(o, s, error)) << error;
+  Scene both;
+  ASSERT_TRUE(both.parse("in-town/scene/nprscene.scn"));
+  ASSERT_EQ(both.meshCount, town.meshCount + 2);
+  EXPECT_EQ(both.colourCount, town.colourCount + 2);
+  EXPECT_EQ(both.meshes[0].faceCount, town.meshes[0].faceCount);
+  EXPECT_TRUE(inOpeningView(s.placement.target, 4.0f / 3, 0.0f));
+  for (int m = town.meshCount; m < both.meshCount; ++m) {
+    for (int v = 0; v < both.meshes[m].vertexCount; ++v) {
+      const SceneVector& p = both.meshes[m].positions[v];
+      EXPECT_GE(insideLightBox({p.x, p.y, p.z}), 0.2f);
+      EXPECT_GE(p.y, s.placement.target.y - 1e-3f);
+    }
+  }
+  WaypointNetwork kept;
+  ASSERT_TRUE(kept.load("in-town/scene/waypoints.txt"));
+  EXPECT_GT(kept.size(), 0);
+  EXPECT_LE(kept.size(), townPaths.size());
 }
 
 TEST(SceneImport, BadInputEndsInOneLineAndNoFolder) {
