@@ -245,17 +245,6 @@ bool runImport(const ImportOptions& o, ImportSummary& s, std::string& error) {
   }
   if (outside) s.fitNote = "part of the model lies outside the light's box: no shadows there";
 
-  // The walkers' world: the model and what it stands on.
-  std::vector<Triangle> world = trianglesOf(model);
-  if (o.intoTown) {
-    world.insert(world.end(), townTriangles.begin(), townTriangles.end());
-  } else {
-    Model sheet;
-    sheet.groups.push_back(groundSheet(sheetHalf, sheetColour));
-    const std::vector<Triangle> ground = trianglesOf(sheet);
-    world.insert(world.end(), ground.begin(), ground.end());
-    model.groups.push_back(std::move(sheet.groups.front()));
-  }
   WalkNetwork network;
   if (o.intoTown) {
     // The town's paths, less those the model now blocks.
@@ -264,11 +253,13 @@ bool runImport(const ImportOptions& o, ImportSummary& s, std::string& error) {
     }
     keepLargestLinkedSet(network);
   } else {
+    // The walkers' world: the model and the ground it stands on.
+    model.groups.push_back(groundSheet(sheetHalf, sheetColour));
     WalkOptions walk;
     walk.minX = walk.minZ = -sheetHalf + 0.5f;
     walk.maxX = walk.maxZ = sheetHalf - 0.5f;
     std::printf("Finding walkable surfaces\n");
-    network = buildWalkNetwork(world, walk);
+    network = buildWalkNetwork(trianglesOf(model), walk);
     keepWhereShadowsFall(network);
   }
   s.waypoints = network.points.size();
