@@ -82,6 +82,9 @@ bool readIsolated(const std::string& path, const ReadOptions& options, Model& mo
   int fds[2];
   if (pipe(fds) != 0) return readModel(path, options, model, error);
   std::fflush(stdout);
+  // The child starts with the pages it shares with this process; only what
+  // it adds counts against its budget.
+  const std::uint64_t shared = residentBytes(getpid());
   const pid_t pid = fork();
   if (pid < 0) {
     close(fds[0]);
@@ -111,7 +114,7 @@ bool readIsolated(const std::string& path, const ReadOptions& options, Model& mo
       if (n <= 0) break;
       reply.append(buffer, static_cast<std::size_t>(n));
     }
-    if (residentBytes(pid) > budget) {
+    if (residentBytes(pid) > shared + budget) {
       tooLarge = true;
       kill(pid, SIGKILL);
       break;
