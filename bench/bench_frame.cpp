@@ -29,8 +29,13 @@
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
 #include "render/Composite.h"
-#include "render/DemoState.h"
+#include "render/Demo.h"
+#include "render/DemoRecord.h"
+#include "render/Frame.h"
 #include "render/FramePasses.h"
+#include "render/ShadowPass.h"
+#include "render/Light.h"
+#include "render/Water.h"
 #include "tools/headless/HeadlessGl.h"
 #include "world/Scene.h"
 
@@ -43,6 +48,9 @@ constexpr int frameHeight = 768;
 constexpr int timedFrames = 40;
 constexpr int warmFrames = 3;
 
+// The benchmark's demo, as the program's hooks hold theirs.
+DemoRecord demo;
+
 // How the eye moves between frames: 0 it rests, 1 the view turns (the mouse
 // across, 5 pixels a frame), 2 the camera walks forwards. Turning and
 // walking go back and forth, so every run stays where it started.
@@ -53,13 +61,13 @@ Camera resting;
 void startMotion(int kind) {
   motion = kind;
   moved = 0;
-  demoCamera = resting;
+  demo.demoCamera = resting;
 }
 
 void moveEye() {
   const float sign = (moved++ / 20) % 2 == 0 ? 1.0f : -1.0f;
-  if (motion == 1) demoCamera.turn(sign * 0.01f, 0.0f, 1.0f, 0.0f);
-  if (motion == 2) demoCamera.walk(sign * 0.02f);
+  if (motion == 1) demo.demoCamera.turn(sign * 0.01f, 0.0f, 1.0f, 0.0f);
+  if (motion == 2) demo.demoCamera.walk(sign * 0.02f);
 }
 
 // 0: shadow, 1: colour, 2: normal, 3: one-pass composite, 4: layered composite
@@ -87,8 +95,8 @@ bool setUp() {
   static KeyStates keys;
   static RenderWindow window;
   window.keys = &keys;
-  initDemo(&window, &keys);
-  resting = demoCamera;
+  initDemo(demo, &window, &keys);
+  resting = demo.demoCamera;
 
   const char* sources[][2] = {
       {"floor_world.vsh",
@@ -134,9 +142,9 @@ bool setUp() {
 }
 
 void clearTarget(int index) {
-  const int size = renderTargets.size(index);
+  const int size = demo.renderTargets.size(index);
   glViewport(0, 0, size, size);
-  renderTargets.bind(index);
+  demo.renderTargets.bind(index);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
@@ -166,18 +174,19 @@ void floorComposite(int eye) {
   glLoadIdentity();
   glTranslatef(0, 0, -1);
   glDisable(GL_DEPTH_TEST);
-  const GLuint colour = renderTargets.texture(eye == 0 ? 0 : 3);
-  if (compositeStyle == 1) {
+  const GLuint colour = demo.renderTargets.texture(eye == 0 ? 0 : 3);
+  if (demo.compositeStyle == 1) {
     floorPrograms.use(3);
     const char* names[4] = {"colormap", "normalmap", "hatchmap0", "hatchmap1"};
     for (int unit = 0; unit < 4; ++unit) floorPrograms.setUniform1i(3, names[unit], unit);
-    bindFloorUnits({colour, renderTargets.texture(eye == 0 ? 1 : 4), textureIds[0], textureIds[1]});
+    bindFloorUnits({colour, demo.renderTargets.texture(eye == 0 ? 1 : 4), demo.textureIds[0],
+                    demo.textureIds[1]});
     fullScreenQuad();
   } else {
     floorPrograms.use(4);
     const char* names[4] = {"colormap", "hatchmap", "sheetmap", "shadowhatch"};
     for (int unit = 0; unit < 4; ++unit) floorPrograms.setUniform1i(4, names[unit], unit);
-    bindFloorUnits({colour, textureIds[0], textureIds[1], textureIds[2]});
+    bindFloorUnits({colour, demo.textureIds[0], demo.textureIds[1], demo.textureIds[2]});
     floorPrograms.setUniform4f(4, "hatchOffset", 0, 0, 0, 0);
     floorPrograms.setUniform1f(4, "hatchScale", 0.005f);
     fullScreenQuad();
@@ -209,7 +218,7 @@ void floorShadowPass() {
 void floorColourPass(int eye) {
   clearTarget(eye == 0 ? 0 : 3);
   glActiveTextureARB(GL_TEXTURE0_ARB);
-  glBindTexture(GL_TEXTURE_2D, renderTargets.texture(2));
+  glBindTexture(GL_TEXTURE_2D, demo.renderTargets.texture(2));
   floorPrograms.use(1);
   floorPrograms.setUniform1i(1, "shadowMap", 0);
   floorTargetQuad();
@@ -224,15 +233,15 @@ void floorNormalPass(int eye) {
 }
 
 void floorCompositeIntoWindow() {
-  if (!stereoEnabled) {
-    setScreenOrtho(viewWidth, viewHeight);
+  if (!demo.stereoEnabled) {
+    setScreenOrtho(demo.viewWidth, demo.viewHeight);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     floorComposite(0);
   } else {
-    setHalfScreenOrtho(viewWidth / 2, viewHeight, 0);
+    setHalfScreenOrtho(demo.viewWidth / 2, demo.viewHeight, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     floorComposite(0);
-    setHalfScreenOrtho(viewWidth / 2, viewHeight, 1);
+    setHalfScreenOrtho(demo.viewWidth / 2, demo.viewHeight, 1);
     floorComposite(1);
   }
 }
@@ -243,12 +252,12 @@ void floorFrame() {
   glPushAttrib(GL_VIEWPORT_BIT);
   floorShadowPass();
   glClearColor(0, 1, 1, 1);
-  setPerspectiveView(viewWidth, viewHeight);
-  for (int eye = 0; eye < (stereoEnabled ? 2 : 1); ++eye) {
+  setPerspectiveView(demo.viewWidth, demo.viewHeight);
+  for (int eye = 0; eye < (demo.stereoEnabled ? 2 : 1); ++eye) {
     floorColourPass(eye);
     floorNormalPass(eye);
   }
-  renderTargets.unbind();
+  demo.renderTargets.unbind();
   glPopAttrib();
   floorCompositeIntoWindow();
   glGetError();
@@ -259,9 +268,9 @@ void floorFrame() {
 void floorPiece(const std::function<void()>& piece) {
   glPushAttrib(GL_VIEWPORT_BIT);
   glClearColor(0, 1, 1, 1);
-  setPerspectiveView(viewWidth, viewHeight);
+  setPerspectiveView(demo.viewWidth, demo.viewHeight);
   piece();
-  renderTargets.unbind();
+  demo.renderTargets.unbind();
   glPopAttrib();
 }
 
@@ -301,13 +310,13 @@ void timeFrames(benchmark::State& state, const std::function<void()>& frame) {
 
 void demoFrame() {
   moveEye();
-  drawFrame();
+  drawFrame(demo);
 }
 
 void setLook(int style, int stereo) {
-  compositeStyle = style;
-  stereoEnabled = static_cast<std::uint8_t>(stereo);
-  eyeOffset = stereo ? 0.05f : 0.0f;
+  demo.compositeStyle = style;
+  demo.stereoEnabled = static_cast<std::uint8_t>(stereo);
+  demo.eyeOffset = stereo ? 0.05f : 0.0f;
 }
 
 void BM_DemoFrame(benchmark::State& state) {
@@ -372,48 +381,50 @@ void BM_FloorFrame(benchmark::State& state) {
 // target 0 with the colour program.
 void colourGeometry(bool scene, bool water, bool people) {
   glPushAttrib(GL_VIEWPORT_BIT);
-  setPerspectiveView(viewWidth, viewHeight);
+  setPerspectiveView(demo.viewWidth, demo.viewHeight);
   clearTarget(0);
-  demoCamera.applyView();
-  shaderPrograms.use(2);
-  shaderPrograms.setUniform1i(2, "shadowMap", 0);
-  shaderPrograms.setUniform4f(2, "lightPos", -90, 140, -90, 1);
-  const ViewVolume view = eyeOf(currentFrame(), 0).volume;
-  if (scene) worldScene.draw(&view);
-  if (water) drawWaterQuad(30);
+  demo.demoCamera.applyView();
+  demo.shaderPrograms.use(2);
+  demo.shaderPrograms.setUniform1i(2, "shadowMap", 0);
+  demo.shaderPrograms.setUniform4f(2, "lightPos", -90, 140, -90, 1);
+  const ViewVolume view = eyeOf(demo, 0).volume;
+  if (scene) demo.worldScene.draw(&view);
+  if (water) drawWaterQuad(30, demo.waterMove);
   if (people) {
     glActiveTextureARB(GL_TEXTURE1_ARB);
-    characters->drawIn(view);
+    demo.characters->drawIn(view);
     glActiveTextureARB(GL_TEXTURE0_ARB);
   }
-  shaderPrograms.unuse();
-  renderTargets.unbind();
+  demo.shaderPrograms.unuse();
+  demo.renderTargets.unbind();
   glPopAttrib();
 }
 
 // The normal pass as the frame draws it, into target 1.
 void normalGeometry() {
   glPushAttrib(GL_VIEWPORT_BIT);
-  setPerspectiveView(viewWidth, viewHeight);
+  setPerspectiveView(demo.viewWidth, demo.viewHeight);
   clearTarget(1);
-  demoCamera.applyView();
-  shaderPrograms.use(1);
-  shaderPrograms.setUniform4f(1, "lightPos", -90, 140, -90, 1);
-  shaderPrograms.setUniform4f(1, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z, 1);
-  const ViewVolume view = eyeOf(currentFrame(), 0).volume;
+  demo.demoCamera.applyView();
+  demo.shaderPrograms.use(1);
+  demo.shaderPrograms.setUniform4f(1, "lightPos", -90, 140, -90, 1);
+  demo.shaderPrograms.setUniform4f(1, "camPos", demo.demoCamera.eye.x, demo.demoCamera.eye.y,
+                                   demo.demoCamera.eye.z, 1);
+  const ViewVolume view = eyeOf(demo, 0).volume;
   glActiveTextureARB(GL_TEXTURE1_ARB);
-  characters->drawIn(view);
+  demo.characters->drawIn(view);
   glActiveTextureARB(GL_TEXTURE0_ARB);
-  worldScene.draw(&view);
-  shaderPrograms.use(5);
-  shaderPrograms.setUniform1i(5, "normalMap", 0);
-  shaderPrograms.setUniform4f(5, "lightPos", -90, 140, -90, 1);
-  shaderPrograms.setUniform4f(5, "camPos", demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z, 1);
-  shaderPrograms.setUniform1f(5, "waterMove", waterMove);
-  glBindTexture(GL_TEXTURE_2D, textureIds[3]);
-  drawWaterQuad(30);
-  shaderPrograms.unuse();
-  renderTargets.unbind();
+  demo.worldScene.draw(&view);
+  demo.shaderPrograms.use(5);
+  demo.shaderPrograms.setUniform1i(5, "normalMap", 0);
+  demo.shaderPrograms.setUniform4f(5, "lightPos", -90, 140, -90, 1);
+  demo.shaderPrograms.setUniform4f(5, "camPos", demo.demoCamera.eye.x, demo.demoCamera.eye.y,
+                                   demo.demoCamera.eye.z, 1);
+  demo.shaderPrograms.setUniform1f(5, "waterMove", demo.waterMove);
+  glBindTexture(GL_TEXTURE_2D, demo.textureIds[3]);
+  drawWaterQuad(30, demo.waterMove);
+  demo.shaderPrograms.unuse();
+  demo.renderTargets.unbind();
   glPopAttrib();
 }
 
@@ -423,35 +434,35 @@ void shadowGeometry(int what) {
   setLightProjection();
   clearTarget(2);
   gluLookAt(-90, 140, -90, 0, 0, 0, 0, 1, 0);
-  shaderPrograms.use(4);
-  if (what & 1) worldScene.draw();
-  if (what & 2) drawWaterQuad(30);
-  if (what & 4) characters->draw();
-  shaderPrograms.unuse();
-  renderTargets.unbind();
+  demo.shaderPrograms.use(4);
+  if (what & 1) demo.worldScene.draw();
+  if (what & 2) drawWaterQuad(30, demo.waterMove);
+  if (what & 4) demo.characters->draw();
+  demo.shaderPrograms.unuse();
+  demo.renderTargets.unbind();
   glPopAttrib();
 }
 
 void compositePiece() {
-  setScreenOrtho(viewWidth, viewHeight);
+  setScreenOrtho(demo.viewWidth, demo.viewHeight);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  drawComposite(0);
+  drawComposite(demo, 0, demo.compositeStyle);
 }
 
 // Pieces of one single-view frame, each finished on its own.
 void BM_FramePiece(benchmark::State& state) {
   const int piece = static_cast<int>(state.range(0));
   setLook(piece == 4 || piece == 15 ? 2 : 1, 0);
-  drawFrame();  // light matrices and images for the composite
+  drawFrame(demo);  // light matrices and images for the composite
   const std::function<void()> pieces[] = {
       // 0: the shadow pass as the frame draws it into the 2048 float
       // target: the scene's part copied in, then the characters (the
       // water casts nothing seen).
       [] {
         glPushAttrib(GL_VIEWPORT_BIT);
-        drawShadowPass();
-        shaderPrograms.unuse();
-        renderTargets.unbind();
+        shadowPass(demo, frameOf(demo, false));
+        demo.shaderPrograms.unuse();
+        demo.renderTargets.unbind();
         glPopAttrib();
       },
       // 1, 2: the colour pass and the normal pass.
@@ -524,7 +535,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   ready = setUp();
   benchmark::RunSpecifiedBenchmarks();
-  if (ready) shutdownDemo();
+  if (ready) shutdownDemo(demo);
   benchmark::Shutdown();
   return 0;
 }

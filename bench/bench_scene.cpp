@@ -87,6 +87,7 @@ void BM_SceneLoad(benchmark::State& state) {
     state.SkipWithError(("no headless GL: " + reason).c_str());
     return;
   }
+  Scene worldScene;
   for (auto _ : state) {
     if (!worldScene.load(scenePath)) state.SkipWithError("the generated scene was refused");
     glFinish();

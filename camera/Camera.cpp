@@ -8,7 +8,6 @@
 #include "platform/Input.h"
 #include "platform/Types.h"
 
-Camera demoCamera;
 float pitchTotal = 0.0f;
 std::int32_t mouseAreaWidth = 800;
 std::int32_t mouseAreaHeight = 600;

@@ -40,7 +40,6 @@ class Camera {
   Vector3 sideAxis() const;
 };
 
-extern Camera demoCamera;
 extern float pitchTotal;
 extern std::int32_t mouseAreaWidth;
 extern std::int32_t mouseAreaHeight;

@@ -18,10 +18,10 @@ void openViewTrace() {
   opened = true;
 }
 
-void traceView() {
+void traceView(const Camera& camera) {
   if (!viewTrace) return;
-  const Vector3 view = (demoCamera.target - demoCamera.eye).normalized();
-  const Vector3& eye = demoCamera.eye;
+  const Vector3 view = (camera.target - camera.eye).normalized();
+  const Vector3& eye = camera.eye;
   std::fprintf(viewTrace, "%lu %.6f %.6f %.6f %.6f %.6f %.6f %.7f\n", ++updates, view.x, view.y,
                view.z, eye.x, eye.y, eye.z, pitchTotal);
   std::fflush(viewTrace);

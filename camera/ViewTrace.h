@@ -7,5 +7,6 @@
 // process, for appending after a rebuild.
 void openViewTrace();
 // Appends the line of one update, when tracing.
-void traceView();
+class Camera;
+void traceView(const Camera& camera);
 void closeViewTrace();

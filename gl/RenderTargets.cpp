@@ -21,8 +21,6 @@
 #define GL_DEPTH_TEXTURE_MODE 0x884B
 #endif
 
-RenderTargetSet renderTargets;
-
 PFNGLISRENDERBUFFEREXTPROC glIsRenderbufferEXT = nullptr;
 PFNGLBINDRENDERBUFFEREXTPROC glBindRenderbufferEXT = nullptr;
 PFNGLDELETERENDERBUFFERSEXTPROC glDeleteRenderbuffersEXT = nullptr;

@@ -54,8 +54,6 @@ class RenderTargetSet {
   void freeArrays();
 };
 
-extern RenderTargetSet renderTargets;
-
 // The format the colour kinds' depth renderbuffers are made in from now on:
 // GL_DEPTH_COMPONENT, whose precision the driver picks, unless a test plays
 // a driver that picks another (0 goes back to it).

@@ -7,8 +7,6 @@
 #include "base/Log.h"
 #include "gl/Extensions.h"
 
-ShaderProgramSet shaderPrograms;
-
 PFNGLCREATEPROGRAMOBJECTARBPROC glCreateProgramObjectARB = nullptr;
 PFNGLCREATESHADEROBJECTARBPROC glCreateShaderObjectARB = nullptr;
 PFNGLSHADERSOURCEARBPROC glShaderSourceARB = nullptr;

@@ -43,8 +43,6 @@ class ShaderProgramSet {
   void freeArrays();
 };
 
-extern ShaderProgramSet shaderPrograms;
-
 // Shader object entry points, fetched by ShaderProgramSet::initExtensions.
 extern PFNGLCREATEPROGRAMOBJECTARBPROC glCreateProgramObjectARB;
 extern PFNGLCREATESHADEROBJECTARBPROC glCreateShaderObjectARB;

@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-GLuint textureIds[4];
-
 void loadTexture(GLuint* textures, const char* fileName, int index) {
   if (!fileName) return;
   RgbImage* image = loadDibImage(fileName);

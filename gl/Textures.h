@@ -26,5 +26,3 @@ void freeRgbImage(RgbImage* image);
 
 // Ends the program (status 1) when the file cannot be read.
 void loadTexture(GLuint* textures, const char* fileName, int index);
-
-extern GLuint textureIds[4];

@@ -3,9 +3,9 @@
 #include "gl/Extensions.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
-#include "gl/Textures.h"
-#include "render/DemoSlots.h"
-#include "render/DemoState.h"
+#include "render/DemoRecord.h"
+#include "render/Drawing.h"
+#include "render/Frame.h"
 
 namespace {
 
@@ -34,44 +34,46 @@ void bindUnits(const GLuint (&textures)[4]) {
   }
 }
 
-void setSampler(int slot, const char* name, GLint unit) {
-  if (shaderPrograms.ready()) shaderPrograms.setUniform1i(slot, name, unit);
+void setSampler(ShaderProgramSet& programs, int slot, const char* name, GLint unit) {
+  if (programs.ready()) programs.setUniform1i(slot, name, unit);
 }
 
-void setHatchLayer(GLfloat offset, GLfloat scale) {
-  if (!shaderPrograms.ready()) return;
-  shaderPrograms.setUniform4f(LayeredCompositeProgram, "hatchOffset", offset, offset, 0.0f, 0.0f);
-  shaderPrograms.setUniform1f(LayeredCompositeProgram, "hatchScale", scale);
+void setHatchLayer(ShaderProgramSet& programs, GLfloat offset, GLfloat scale) {
+  if (!programs.ready()) return;
+  programs.setUniform4f(LayeredCompositeProgram, "hatchOffset", offset, offset, 0.0f, 0.0f);
+  programs.setUniform1f(LayeredCompositeProgram, "hatchScale", scale);
 }
 
-void drawOneLayerStyle(int eye) {
-  if (shaderPrograms.ready()) shaderPrograms.use(OneLayerCompositeProgram);
-  setSampler(OneLayerCompositeProgram, "colormap", 0);
-  setSampler(OneLayerCompositeProgram, "normalmap", 1);
-  setSampler(OneLayerCompositeProgram, "hatchmap0", 2);
-  setSampler(OneLayerCompositeProgram, "hatchmap1", 3);
-  const GLuint textures[4] = {renderTargets.texture(targetsOfEye(eye).colour),
-                              renderTargets.texture(targetsOfEye(eye).normal),
-                              textureIds[HatchTexture], textureIds[PaperTexture]};
+void drawOneLayerStyle(DemoRecord& demo, int eye) {
+  ShaderProgramSet& programs = demo.shaderPrograms;
+  if (programs.ready()) programs.use(OneLayerCompositeProgram);
+  setSampler(programs, OneLayerCompositeProgram, "colormap", 0);
+  setSampler(programs, OneLayerCompositeProgram, "normalmap", 1);
+  setSampler(programs, OneLayerCompositeProgram, "hatchmap0", 2);
+  setSampler(programs, OneLayerCompositeProgram, "hatchmap1", 3);
+  const GLuint textures[4] = {demo.renderTargets.texture(targetsOfEye(eye).colour),
+                              demo.renderTargets.texture(targetsOfEye(eye).normal),
+                              demo.textureIds[HatchTexture], demo.textureIds[PaperTexture]};
   bindUnits(textures);
   fullScreenQuad();
 }
 
-void drawLayeredStyle(int eye, const LayeredStyle& style) {
-  if (shaderPrograms.ready()) {
-    shaderPrograms.use(LayeredCompositeProgram);
-    shaderPrograms.setUniform1i(LayeredCompositeProgram, "colormap", 0);
-    shaderPrograms.setUniform1i(LayeredCompositeProgram, "hatchmap", 1);
-    shaderPrograms.setUniform1i(LayeredCompositeProgram, "sheetmap", 2);
-    shaderPrograms.setUniform1i(LayeredCompositeProgram, "shadowhatch", 3);
-    setHatchLayer(0.0f, style.hatchScale);
-    shaderPrograms.setUniform4f(LayeredCompositeProgram, "pencilColor", style.pencilColor[0],
-                                style.pencilColor[1], style.pencilColor[2], style.pencilColor[3]);
-    shaderPrograms.setUniform1f(LayeredCompositeProgram, "edgeSize", style.edgeSize);
+void drawLayeredStyle(DemoRecord& demo, int eye, const LayeredStyle& style) {
+  ShaderProgramSet& programs = demo.shaderPrograms;
+  if (programs.ready()) {
+    programs.use(LayeredCompositeProgram);
+    programs.setUniform1i(LayeredCompositeProgram, "colormap", 0);
+    programs.setUniform1i(LayeredCompositeProgram, "hatchmap", 1);
+    programs.setUniform1i(LayeredCompositeProgram, "sheetmap", 2);
+    programs.setUniform1i(LayeredCompositeProgram, "shadowhatch", 3);
+    setHatchLayer(programs, 0.0f, style.hatchScale);
+    programs.setUniform4f(LayeredCompositeProgram, "pencilColor", style.pencilColor[0],
+                          style.pencilColor[1], style.pencilColor[2], style.pencilColor[3]);
+    programs.setUniform1f(LayeredCompositeProgram, "edgeSize", style.edgeSize);
   }
-  const GLuint textures[4] = {renderTargets.texture(targetsOfEye(eye).colour),
-                              textureIds[HatchTexture], textureIds[PaperTexture],
-                              textureIds[ShadowHatchTexture]};
+  const GLuint textures[4] = {demo.renderTargets.texture(targetsOfEye(eye).colour),
+                              demo.textureIds[HatchTexture], demo.textureIds[PaperTexture],
+                              demo.textureIds[ShadowHatchTexture]};
   bindUnits(textures);
   fullScreenQuad();
 
@@ -79,7 +81,7 @@ void drawLayeredStyle(int eye, const LayeredStyle& style) {
   glEnable(GL_BLEND);
   glBlendFunc(GL_ZERO, GL_SRC_COLOR);
   for (GLfloat offset : layerOffsets) {
-    setHatchLayer(offset, layerHatchScale);
+    setHatchLayer(programs, offset, layerHatchScale);
     fullScreenQuad();
   }
   glDisable(GL_BLEND);
@@ -100,22 +102,57 @@ void fullScreenQuad() {
   glEnd();
 }
 
-void drawComposite(int eye) { drawComposite(eye, compositeStyle); }
-
-void drawComposite(int eye, int style) {
+void drawComposite(DemoRecord& demo, int eye, int style) {
   glPushMatrix();
   glLoadIdentity();
   glTranslatef(0.0f, 0.0f, -1.0f);
   glDisable(GL_DEPTH_TEST);
 
   if (style == OneLayerStyle) {
-    drawOneLayerStyle(eye);
+    drawOneLayerStyle(demo, eye);
   } else {
-    drawLayeredStyle(eye, style == BluePencilStyle ? bluePencil : greyPencil);
+    drawLayeredStyle(demo, eye, style == BluePencilStyle ? bluePencil : greyPencil);
   }
 
-  if (shaderPrograms.ready()) shaderPrograms.unuse();
+  if (demo.shaderPrograms.ready()) demo.shaderPrograms.unuse();
   if (multitextureAvailable()) glActiveTextureARB(GL_TEXTURE0_ARB);
   glEnable(GL_DEPTH_TEST);
   glPopMatrix();
+}
+
+void setScreenOrtho(int width, int height) {
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, 1.0, 0.0, 1.0, 0.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void setHalfScreenOrtho(int halfWidth, int height, int eye) {
+  glViewport(eye == 0 ? 0 : halfWidth, 0, halfWidth, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, 1.0, 0.0, 1.0, 0.0, 1.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void compositeIntoWindow(DemoRecord& demo, const Frame& frame) {
+  if (frame.eyeCount == 1) {
+    setScreenOrtho(demo.viewWidth, demo.viewHeight);
+    clearTarget();
+    glLoadIdentity();
+    applyEyeView(demo, frame.eye[0]);
+    drawComposite(demo, 0, demo.compositeStyle);
+    return;
+  }
+  setHalfScreenOrtho(demo.viewWidth / 2, demo.viewHeight, 0);
+  clearTarget();
+  for (int eye = 0; eye < 2; ++eye) {
+    if (eye == 1) setHalfScreenOrtho(demo.viewWidth / 2, demo.viewHeight, 1);
+    glLoadIdentity();
+    applyEyeView(demo, frame.eye[eye]);
+    drawComposite(demo, eye, demo.compositeStyle);
+  }
 }

@@ -1,6 +1,5 @@
-// The demo's lifecycle: building every GL resource and loading every file for
-// a new window, turning held keys and elapsed time into the demo's state once
-// per frame, and releasing the resources before the window goes away.
+#include "render/Demo.h"
+
 #include <cstdlib>
 #include <ctime>
 #if defined(__GLIBC__)
@@ -17,12 +16,10 @@
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
 #include "platform/Types.h"
+#include "render/DemoRecord.h"
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
-#include "render/KeptImages.h"
 #include "render/ShippedShaders.h"
-#include "render/WaterShadow.h"
-#include "render/DemoState.h"
 #include "world/Scene.h"
 
 namespace {
@@ -50,8 +47,6 @@ constexpr struct {
     {1024, RenderTargetKind::Rgba8},
 };
 
-static_assert(TextureCount == sizeof(textureIds) / sizeof(textureIds[0]));
-
 // In slot order.
 constexpr const char* textureFiles[TextureCount] = {
     "Textures/water_normal3.bmp",
@@ -68,35 +63,43 @@ constexpr float waterPhaseLimit = 2000.0f;
 
 bool vertexBuffersAvailable() { return glGenBuffersARB && glBindBufferARB && glBufferDataARB; }
 
-bool keyHeld(int virtualKey) { return demoKeys->held[virtualKey] == 1; }
+// The program's one record: the contract's hooks carry no state of their own.
+DemoRecord programDemo;
 
 }  // namespace
 
-bool initDemo(RenderWindow* window, KeyStates* keys) {
-  demoWindow = window;
-  demoKeys = keys;
+void DemoRecord::releaseKeptImages() {
+  shadowPass.release();
+  colourPass.release();
+  normalPass.release();
+}
+
+bool initDemo(DemoRecord& demo, RenderWindow* window, KeyStates* keys) {
+  demo.demoWindow = window;
+  demo.demoKeys = keys;
   std::srand(static_cast<unsigned>(std::time(nullptr)));
-  viewWidth = Config::instance().width();
-  viewHeight = Config::instance().height();
+  demo.viewWidth = Config::instance().width();
+  demo.viewHeight = Config::instance().height();
 
   initMultitextureExtensions();
 
-  if (shaderPrograms.initExtensions()) {
-    shaderPrograms.allocate(ProgramCount);
+  if (demo.shaderPrograms.initExtensions()) {
+    demo.shaderPrograms.allocate(ProgramCount);
     for (int slot = 0; slot < ProgramCount; ++slot) {
-      shaderPrograms.load(programSources[slot].vertex, programSources[slot].fragment, slot);
+      demo.shaderPrograms.load(programSources[slot].vertex, programSources[slot].fragment, slot);
     }
   }
-  passShadersShipped = true;
+  demo.passShadersShipped = true;
   for (int slot : {NormalProgram, ColourProgram, DepthProgram, WaterProgram})
-    passShadersShipped = passShadersShipped && isShippedPassShader(programSources[slot].vertex) &&
-                         isShippedPassShader(programSources[slot].fragment);
+    demo.passShadersShipped = demo.passShadersShipped &&
+                              isShippedPassShader(programSources[slot].vertex) &&
+                              isShippedPassShader(programSources[slot].fragment);
 
-  if (renderTargets.init(TargetCount)) {
+  if (demo.renderTargets.init(TargetCount)) {
     for (int index = 0; index < TargetCount; ++index) {
-      renderTargets.create(index, targetLayout[index].size, targetLayout[index].kind);
+      demo.renderTargets.create(index, targetLayout[index].size, targetLayout[index].kind);
     }
-    renderTargets.unbind();
+    demo.renderTargets.unbind();
   }
 
   glClearColor(0.0f, 1.0f, 1.0f, 0.0f);
@@ -112,21 +115,21 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
   gluQuadricTexture(sharedQuadric, GL_TRUE);
   gluQuadricNormals(sharedQuadric, GLU_SMOOTH);
 
-  demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
+  demo.demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
 
   for (int index = 0; index < TextureCount; ++index) {
-    loadTexture(textureIds, textureFiles[index], index);
+    loadTexture(demo.textureIds, textureFiles[index], index);
   }
 
-  characters = new CharacterManager;
-  characters->initialize();
+  demo.characters = std::make_unique<CharacterManager>();
+  demo.characters->initialize();
 
   // The upload needs buffer objects; without them the world stays empty
   // rather than keeping meshes whose buffers were never made.
   if (vertexBuffersAvailable()) {
-    worldScene.load(sceneFile);
+    demo.worldScene.load(sceneFile);
   } else {
-    worldScene.clear();
+    demo.worldScene.clear();
   }
 
   glEnable(GL_CULL_FACE);
@@ -134,60 +137,58 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
   return true;
 }
 
-void updateFrame(std::uint32_t elapsedMs) {
-  if (keyHeld(ws::VkEscape)) requestQuit(demoWindow);
-  if (keyHeld(ws::VkF1)) requestScreenModeToggle(demoWindow);
+void updateFrame(DemoRecord& demo, std::uint32_t elapsedMs) {
+  auto keyHeld = [&demo](int virtualKey) { return demo.demoKeys->held[virtualKey] == 1; };
+  if (keyHeld(ws::VkEscape)) requestQuit(demo.demoWindow);
+  if (keyHeld(ws::VkF1)) requestScreenModeToggle(demo.demoWindow);
 
-  if (keyHeld('1')) compositeStyle = OneLayerStyle;
-  if (keyHeld('2')) compositeStyle = GreyPencilStyle;
-  if (keyHeld('3')) compositeStyle = BluePencilStyle;
+  if (keyHeld('1')) demo.compositeStyle = OneLayerStyle;
+  if (keyHeld('2')) demo.compositeStyle = GreyPencilStyle;
+  if (keyHeld('3')) demo.compositeStyle = BluePencilStyle;
 
-  if (keyHeld('9')) stereoEnabled = 1;
-  if (keyHeld('0')) stereoEnabled = 0;
+  if (keyHeld('9')) demo.stereoEnabled = 1;
+  if (keyHeld('0')) demo.stereoEnabled = 0;
 
   // Converted through double so that no elapsed count loses digits.
   const double eyeStep = static_cast<double>(elapsedMs) * static_cast<double>(eyeOffsetPerMs);
-  if (keyHeld('Q')) eyeOffset = static_cast<float>(eyeOffset + eyeStep);
-  if (keyHeld('E')) eyeOffset = static_cast<float>(eyeOffset - eyeStep);
-  if (eyeOffset < -1.0f) eyeOffset = -1.0f;
-  if (eyeOffset > 1.0f) eyeOffset = 1.0f;
+  if (keyHeld('Q')) demo.eyeOffset = static_cast<float>(demo.eyeOffset + eyeStep);
+  if (keyHeld('E')) demo.eyeOffset = static_cast<float>(demo.eyeOffset - eyeStep);
+  if (demo.eyeOffset < -1.0f) demo.eyeOffset = -1.0f;
+  if (demo.eyeOffset > 1.0f) demo.eyeOffset = 1.0f;
 
   // F2 frees the pointer and freezes the view.
   if (keyHeld(ws::VkF2))
-    demoCamera.releasePointer();
+    demo.demoCamera.releasePointer();
   else
-    demoCamera.step();
+    demo.demoCamera.step();
 
-  if (characters) characters->update(static_cast<float>(elapsedMs));
+  if (demo.characters) demo.characters->update(static_cast<float>(elapsedMs));
 
-  waterMove += static_cast<float>(elapsedMs) * waterPhasePerMs;
-  if (waterMove > waterPhaseLimit) waterMove = 0.0f;
-  traceView();
+  demo.waterMove += static_cast<float>(elapsedMs) * waterPhasePerMs;
+  if (demo.waterMove > waterPhaseLimit) demo.waterMove = 0.0f;
+  traceView(demo.demoCamera);
 }
 
-void shutdownDemo() {
+void shutdownDemo(DemoRecord& demo) {
   closeViewTrace();
-  if (characters) {
-    characters->release();
-    delete characters;
-    characters = nullptr;
+  if (demo.characters) {
+    demo.characters->release();
+    demo.characters.reset();
   }
 
-  glDeleteTextures(TextureCount, textureIds);
-  for (GLuint& texture : textureIds) texture = 0;
+  glDeleteTextures(TextureCount, demo.textureIds);
+  for (GLuint& texture : demo.textureIds) texture = 0;
 
-  if (glDeleteBuffersARB) worldScene.deleteBuffers();
+  if (glDeleteBuffersARB) demo.worldScene.deleteBuffers();
 
-  releaseFrameCopies();
-  releaseFrameQueries();
-  forgetWaterShadow();
-  if (renderTargets.ready()) {
-    renderTargets.unbind();
-    renderTargets.release();
+  demo.releaseKeptImages();
+  if (demo.renderTargets.ready()) {
+    demo.renderTargets.unbind();
+    demo.renderTargets.release();
   }
-  if (shaderPrograms.ready()) {
-    shaderPrograms.unuse();
-    shaderPrograms.release();
+  if (demo.shaderPrograms.ready()) {
+    demo.shaderPrograms.unuse();
+    demo.shaderPrograms.release();
   }
 
   // A new quadric is made at every initialisation; without this each
@@ -205,3 +206,8 @@ void shutdownDemo() {
   malloc_trim(0);
 #endif
 }
+
+bool initDemo(RenderWindow* window, KeyStates* keys) { return initDemo(programDemo, window, keys); }
+void updateFrame(std::uint32_t elapsedMs) { updateFrame(programDemo, elapsedMs); }
+void drawFrame() { drawFrame(programDemo); }
+void shutdownDemo() { shutdownDemo(programDemo); }

@@ -1,42 +1,70 @@
-// What the frames keep of earlier frames while things stand still, and copy
-// in instead of drawing again: the scene's part of the shadow image, and
-// each resting eye's colour image of the scene. Every frame drawn with them
-// is the frame drawn without them, pixel for pixel.
+// What the passes keep of earlier frames while things stand still, and copy
+// in instead of drawing again. Every frame drawn with them is the frame
+// drawn without them, pixel for pixel.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
+#include "gl/BoxQueries.h"
 #include "gl/GlApi.h"
-#include "render/FrameRecord.h"
+#include "gl/TargetSnapshot.h"
+#include "gl/ViewVolume.h"
 #include "render/ShadowTiles.h"
 
-// Into the bound shadow target: the scene's part of the shadow image, kept
-// from an earlier frame of the same scene; only over the tiles the last
-// frame wrote, where that is known. False, with nothing changed, where none
-// is kept.
-bool restoreShadowOfScene();
-// Keeps what the shadow target holds now as the scene's part.
-void keepShadowOfScene();
-// What this frame wrote over the scene's part, for the next to take back;
-// or, forgotten, that anything may have been.
-void shadowWritten(const ShadowTiles& tiles);
-void forgetShadowWrites();
+// What the shadow pass keeps.
+struct ShadowPassKeeps {
+  // The light's view and projection, captured by every frame.
+  GLfloat lightModelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  GLfloat lightProjection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-// The scene's part of the eye's colour image, into its bound target under
-// `shadowImage`: drawn, or while the eye rests copied in and drawn again
-// only where the shadows of the characters and the water can fall.
-void drawSceneColour(const FrameRecord& frame, const EyeView& eye, GLuint shadowImage);
+  TargetSnapshot shadowOfScene;
+  // The tiles the last frame wrote over the kept scene, if known.
+  std::vector<ShadowTiles> shadowWrites;
 
-// The normal pass's geometry into the eye's bound normal target, with the
-// normal program in use: `people` (the characters) first, then the scene and `water`
-// over them. While the eye rests the scene is copied in from a kept image
-// instead, and drawn again only where a character touches it at exactly
-// its depth, which the scene wins.
-void drawSceneNormals(const FrameRecord& frame, const EyeView& eye,
-                      const std::vector<std::int32_t>& shown, const std::function<void()>& people,
-                      const std::function<void()>& water);
+  // The scene's triangles that reach into where the water's shadow can
+  // fall, by piece, each as the part of its box there; found once a scene.
+  struct WaterReceivers {
+    std::uint64_t generation = 0;
+    bool valid = false;
+    std::vector<AxisBox> pieces;
+    std::vector<std::vector<AxisBox>> receivers;
+  } water;
 
-// Deletes what is kept; the context must be current.
-void releaseFrameCopies();
+  // Deletes what is kept; the context must be current.
+  void release();
+};
+
+// What the colour pass keeps.
+struct ColourPassKeeps {
+  // Per eye (single or left, right): the scene under the shadows of the
+  // scene alone, and its depth in a canvas with a stencil, where the pixels
+  // the shadows of the characters and the water can reach are drawn again.
+  struct SceneColour {
+    TargetSnapshot copy;
+    StencilCanvas canvas;
+    std::uint64_t lastKey = 0;
+    bool held = false;  // the canvas holds the depth of what the copy holds
+  } eye[2];
+  BoxQueries hiddenCharacters;
+
+  // Deletes what is kept; the context must be current.
+  void release();
+};
+
+// What the normal pass keeps.
+struct NormalPassKeeps {
+  // Per eye (single or left, right): the scene alone, colour, depth and a
+  // cleared stencil, and a canvas of the same kind where each frame is
+  // drawn over a copy of it.
+  struct SceneNormals {
+    StencilCanvas kept;
+    StencilCanvas work;
+    std::uint64_t keptKey = 0;
+    std::uint64_t lastKey = 0;
+    bool held = false;
+  } eye[2];
+
+  // Deletes what is kept; the context must be current.
+  void release();
+};

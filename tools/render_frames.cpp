@@ -26,7 +26,8 @@
 #include "camera/Camera.h"
 #include "characters/CharacterManager.h"
 #include "contract/DemoContract.h"
-#include "render/DemoState.h"
+#include "render/Demo.h"
+#include "render/DemoRecord.h"
 #include "render/FramePasses.h"
 #include "tools/headless/HeadlessGl.h"
 #include "tools/headless/HiddenExtensions.h"
@@ -135,36 +136,35 @@ int main(int argc, char** argv) {
 
   static KeyStates keys;
   static RenderWindow window;
+  static DemoRecord demo;
   window.keys = &keys;
   window.width = options.width;
   window.height = options.height;
   window.visible = 1;
-  initDemo(&window, &keys);
+  initDemo(demo, &window, &keys);
 
   std::srand(options.seed);
-  if (characters) characters->initialize();
-  compositeStyle = options.style;
-  stereoEnabled = static_cast<std::uint8_t>(options.stereo != 0);
-  eyeOffset = options.eyeOffset;
-  waterMove = options.water;
+  if (demo.characters) demo.characters->initialize();
+  demo.compositeStyle = options.style;
+  demo.stereoEnabled = static_cast<std::uint8_t>(options.stereo != 0);
+  demo.eyeOffset = options.eyeOffset;
+  demo.waterMove = options.water;
   if (options.placeCamera) {
-    demoCamera.eye = Vector3(options.camera[0], options.camera[1], options.camera[2]);
-    demoCamera.target = Vector3(options.camera[3], options.camera[4], options.camera[5]);
+    demo.demoCamera.eye = Vector3(options.camera[0], options.camera[1], options.camera[2]);
+    demo.demoCamera.target = Vector3(options.camera[3], options.camera[4], options.camera[5]);
   }
   // F2 held: time moves the characters and the water, never the camera.
   keys.held[ws::VkF2] = 1;
   for (int frame = 0; frame < options.frames; ++frame) {
-    if (frame > 0) updateFrame(options.stepMs);
-    FrameRecord record = currentFrame();
-    record.plain = options.plain;
-    drawFrame(record);
+    if (frame > 0) updateFrame(demo, options.stepMs);
+    drawFrame(demo, options.plain);
   }
 
   Picture picture;
   picture.width = options.width;
   picture.height = options.height;
   picture.rgba = HeadlessGl::readWindow();
-  shutdownDemo();
+  shutdownDemo(demo);
 
   fs::current_path(previous);
   const std::string log = [&] {

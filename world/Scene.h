@@ -116,5 +116,3 @@ class Scene {
  private:
   static void resetTexturing();
 };
-
-extern Scene worldScene;

@@ -16,8 +16,6 @@
 
 #include "base/Log.h"
 
-Scene worldScene;
-
 namespace {
 
 // The positions of the file are in centimetres.

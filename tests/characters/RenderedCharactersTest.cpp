@@ -25,7 +25,7 @@ Picture frameOfTheDemo(bool withCharacters, int style) {
   if (!withCharacters) std::filesystem::remove("Models/capsuleman.txt");
   DemoSession demo;
   demo.start();
-  EXPECT_EQ(characters->placedCount(), withCharacters ? 20 : 0);
+  EXPECT_EQ(demo.demo.characters->placedCount(), withCharacters ? 20 : 0);
   demo.frames(2, style, 0);
   Picture picture = demo_harness::readWindow();
   demo.stop();

@@ -24,7 +24,7 @@ floors=(
   "camera|gl base platform/Types.h platform/Input.h platform/Clock.h|frame timer, the flying camera, the view trace of the end-to-end tests"
   "characters|gl base platform/Types.h platform/Dialogs.h|capsule model and its playback, skeleton drawing, waypoints, movement"
   "app|contract gl base platform|the shell: entry, outer and frame loop, window and context, window procedure"
-  "render|world camera characters gl contract base platform/Types.h|demo lifecycle, frame record and passes, kept images, pencil composite; \`DemoSlots.h\` names the programs, targets, textures and styles by their slots"
+  "render|world camera characters gl contract base platform/Types.h|demo lifecycle on one record (\`DemoRecord.h\`: where the demo's state lives), a file for each of the frame's passes, kept images, pencil composite; \`DemoSlots.h\` names the programs, targets, textures and styles by their slots"
   "tools/headless|gl platform/fake|a GL context without a display, behind the scripted window system, for the picture tool, the tests and the benchmarks; pictures read back from it, written as PNG or PPM"
 )
 # Beside the floors: the generators use nothing of ours, so that their output

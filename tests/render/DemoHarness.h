@@ -15,7 +15,8 @@
 #include "gl/Extensions.h"
 #include "gl/GlApi.h"
 #include "gl/RenderTargets.h"
-#include "render/DemoState.h"
+#include "render/Demo.h"
+#include "render/DemoRecord.h"
 #include "render/FramePasses.h"
 #include "tools/headless/Pictures.h"
 #include "tests/support/HeadlessGl.h"
@@ -131,13 +132,13 @@ inline Picture readWindow() {
 }
 
 // The colour texture of an 8-bit render target.
-inline Picture readTarget(int index) {
+inline Picture readTarget(const RenderTargetSet& targets, int index) {
   Picture picture;
-  picture.width = picture.height = renderTargets.size(index);
+  picture.width = picture.height = targets.size(index);
   picture.rgba.resize(static_cast<size_t>(picture.width) * picture.height * 4);
   GLint previous = 0;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-  glBindTexture(GL_TEXTURE_2D, renderTargets.texture(index));
+  glBindTexture(GL_TEXTURE_2D, targets.texture(index));
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, picture.rgba.data());
   glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
@@ -145,12 +146,12 @@ inline Picture readTarget(int index) {
 }
 
 // The depth buffer of a render target, bottom row first, 0..1.
-inline std::vector<float> readTargetDepth(int index) {
-  const int size = renderTargets.size(index);
+inline std::vector<float> readTargetDepth(RenderTargetSet& targets, int index) {
+  const int size = targets.size(index);
   std::vector<float> depth(static_cast<size_t>(size) * size);
-  renderTargets.bind(index);
+  targets.bind(index);
   glReadPixels(0, 0, size, size, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
-  renderTargets.unbind();
+  targets.unbind();
   return depth;
 }
 
@@ -161,7 +162,8 @@ inline void keepPicture(const Picture& picture, const std::string& name) {
   writePicture(picture, (dir / (name + ".png")).string());
 }
 
-// The demo between initDemo and shutdownDemo, on the headless context.
+// The demo between initDemo and shutdownDemo on a record of its own, on the
+// headless context.
 class DemoSession {
  public:
   DemoSession() {
@@ -176,29 +178,22 @@ class DemoSession {
   void start() {
     HeadlessGl::clearErrors();
     Config::instance().read();
-    compositeStyle = 1;
-    stereoEnabled = 0;
-    eyeOffset = 0.0f;
-    waterMove = 0.0f;
-    running = initDemo(&window, &keys);
+    running = initDemo(demo, &window, &keys);
   }
   void stop() {
     if (!running) return;
-    shutdownDemo();
+    shutdownDemo(demo);
     running = false;
   }
   // Draws frames with the given look, as the loop would without updates;
   // plain frames with nothing left out or kept.
   void frames(int count, int style, int stereo, bool plain = false) {
-    compositeStyle = style;
-    stereoEnabled = static_cast<std::uint8_t>(stereo);
-    for (int i = 0; i < count; ++i) {
-      FrameRecord frame = currentFrame();
-      frame.plain = plain;
-      drawFrame(frame);
-    }
+    demo.compositeStyle = style;
+    demo.stereoEnabled = static_cast<std::uint8_t>(stereo);
+    for (int i = 0; i < count; ++i) drawFrame(demo, plain);
   }
 
+  DemoRecord demo;
   RenderWindow window;
   KeyStates keys;
   bool running = false;

@@ -32,8 +32,8 @@
 #include "gl/ShaderPrograms.h"
 #include "render/DemoSlots.h"
 #include "render/FramePasses.h"
-#include "render/KeptImages.h"
-#include "render/PassSteps.h"
+#include "render/Drawing.h"
+#include "render/Frame.h"
 #include "tests/render/DemoHarness.h"
 #include "tools/headless/HiddenExtensions.h"
 #include "world/Scene.h"
@@ -56,8 +56,8 @@ int pick(Random& random, int count) {
   return std::uniform_int_distribution<int>(0, count - 1)(random);
 }
 
-float waterHeight() {
-  return static_cast<float>(std::sin(20.0 * static_cast<double>(waterMove)) * 0.005 - 0.45);
+float waterHeight(const DemoRecord& demo) {
+  return static_cast<float>(std::sin(20.0 * static_cast<double>(demo.waterMove)) * 0.005 - 0.45);
 }
 
 // A scene file a user might bring: one mesh large enough to be cut into
@@ -129,7 +129,7 @@ std::string randomScene(Random& random) {
 enum Place { AboveWater, AtWater, BelowWater, UnderPier, InShadow, StraightUpOrDown, FarAway };
 constexpr int placeCount = 7;
 
-void placeEye(Random& random, Place place) {
+void placeEye(DemoRecord& demo, Random& random, Place place) {
   Vector3 eye, target;
   const float heading = uniform(random, 0.0f, 6.2831853f);
   auto ahead = [&](float drop) {
@@ -142,7 +142,7 @@ void placeEye(Random& random, Place place) {
       target = ahead(uniform(random, -1.0f, 0.2f));
       break;
     case AtWater:  // within the near plane's reach of the surface, either side
-      eye = Vector3(uniform(random, -12, 12), waterHeight() + uniform(random, -0.1f, 0.2f),
+      eye = Vector3(uniform(random, -12, 12), waterHeight(demo) + uniform(random, -0.1f, 0.2f),
                     uniform(random, -12, 12));
       target = ahead(uniform(random, -0.3f, 0.1f));
       break;
@@ -161,7 +161,8 @@ void placeEye(Random& random, Place place) {
     case InShadow: {
       std::vector<AxisBox> reaches;
       const Vector3 light = Vector3(90.0f, -140.0f, 90.0f).normalized();
-      if (characters && characters->shadowReaches(light, -3.0f, reaches) && !reaches.empty()) {
+      if (demo.characters && demo.characters->shadowReaches(light, -3.0f, reaches) &&
+          !reaches.empty()) {
         const AxisBox& box =
             reaches[static_cast<size_t>(pick(random, static_cast<int>(reaches.size())))];
         eye = Vector3(uniform(random, box.low[0], box.high[0]),
@@ -184,17 +185,18 @@ void placeEye(Random& random, Place place) {
       break;
     }
   }
-  demoCamera.eye = eye;
-  demoCamera.target = target;
+  demo.demoCamera.eye = eye;
+  demo.demoCamera.target = target;
 }
 
 // A character standing still where the eye can see the ground under the
 // water near it: on the sea floor below an eye just above the surface.
-void standCharacterBelowEye(Random& random) {
-  if (!characters || characters->placedCount() == 0) return;
-  Character& walker = characters->character(pick(random, characters->placedCount()));
-  const Vector3 ahead = demoCamera.target - demoCamera.eye;
-  walker.position = demoCamera.eye + Vector3(ahead.x, 0.0f, ahead.z) * uniform(random, 0.2f, 1.0f);
+void standCharacterBelowEye(DemoRecord& demo, Random& random) {
+  if (!demo.characters || demo.characters->placedCount() == 0) return;
+  Character& walker = demo.characters->character(pick(random, demo.characters->placedCount()));
+  const Vector3 ahead = demo.demoCamera.target - demo.demoCamera.eye;
+  walker.position =
+      demo.demoCamera.eye + Vector3(ahead.x, 0.0f, ahead.z) * uniform(random, 0.2f, 1.0f);
   walker.position.y = uniform(random, -2.5f, -0.6f);
   walker.setController(StandingKind, nullptr);
   walker.update(0.0f);
@@ -217,15 +219,13 @@ std::vector<std::uint64_t> fingerprints(const Images& images) {
   return prints;
 }
 
-Images drawAndRead(bool plain) {
-  FrameRecord frame = currentFrame();
-  frame.plain = plain;
-  drawFrame(frame);
+Images drawAndRead(DemoRecord& demo, bool plain) {
+  drawFrame(demo, plain);
   Images images;
   images.window = readWindow();
-  for (int eye = 0; eye < (stereoEnabled ? 2 : 1); ++eye) {
-    images.targets.push_back(readTarget(targetsOfEye(eye).colour));
-    images.targets.push_back(readTarget(targetsOfEye(eye).normal));
+  for (int eye = 0; eye < (demo.stereoEnabled ? 2 : 1); ++eye) {
+    images.targets.push_back(readTarget(demo.renderTargets, targetsOfEye(eye).colour));
+    images.targets.push_back(readTarget(demo.renderTargets, targetsOfEye(eye).normal));
   }
   return images;
 }
@@ -292,19 +292,19 @@ class Differential : public testing::Test {
   // The world of a flight: the shipped scene or a random one, and the
   // characters placed afresh from the seed.
   void prepare(Random& random, unsigned seed, bool ownScene) {
-    releaseFrameCopies();
+    demo.releaseKeptImages();
     if (ownScene || onOwnScene) {
       if (ownScene) TestDir::write("own.scn", randomScene(random));
-      worldScene.deleteBuffers();
-      worldScene.load(ownScene ? "own.scn" : "scene/nprscene.scn");
+      demo.worldScene.deleteBuffers();
+      demo.worldScene.load(ownScene ? "own.scn" : "scene/nprscene.scn");
       onOwnScene = ownScene;
     }
     std::srand(seed);
-    characters->initialize();
-    compositeStyle = 1 + pick(random, 3);
-    stereoEnabled = static_cast<std::uint8_t>(pick(random, 3) == 0);
-    eyeOffset = uniform(random, -0.3f, 0.3f);
-    waterMove = uniform(random, 0.0f, 1.0f);
+    demo.characters->initialize();
+    demo.compositeStyle = 1 + pick(random, 3);
+    demo.stereoEnabled = static_cast<std::uint8_t>(pick(random, 3) == 0);
+    demo.eyeOffset = uniform(random, -0.3f, 0.3f);
+    demo.waterMove = uniform(random, 0.0f, 1.0f);
   }
 
   // What sets a flight off from its seed: the world, the look, the eye.
@@ -316,15 +316,16 @@ class Differential : public testing::Test {
     replay = (without.empty() ? "" : "NPR_DIFF_WITHOUT=" + without + " ") +
              "NPR_DIFF_SEED=" + std::to_string(seed) +
              " NPR_DIFF_FLIGHTS=1 NPR_DIFF_FRAMES=" + std::to_string(frameCount) +
-             " NPR_DIFF_SIZE=" + std::to_string(viewWidth) + "x" + std::to_string(viewHeight) +
-             " " + NPR_BINARY_DIR + "/tests/test_render --gtest_filter='Differential.*'";
+             " NPR_DIFF_SIZE=" + std::to_string(demo.viewWidth) + "x" +
+             std::to_string(demo.viewHeight) + " " + NPR_BINARY_DIR +
+             "/tests/test_render --gtest_filter='Differential.*'";
     return fly("flight " + std::to_string(seed), seed, frameCount,
                [this](Random& random, unsigned s) {
                  const Place place = static_cast<Place>(s % placeCount);
                  prepare(random, s, s % 3 == 2);
-                 placeEye(random, place);
+                 placeEye(demo, random, place);
                  if (place == AtWater || place == UnderPier || pick(random, 4) == 0)
-                   standCharacterBelowEye(random);
+                   standCharacterBelowEye(demo, random);
                });
   }
 
@@ -341,12 +342,12 @@ class Differential : public testing::Test {
     return fly(std::string("probe ") + probe.name, seed, 5,
                [this, &probe](Random& random, unsigned s) {
                  prepare(random, s, false);
-                 compositeStyle = probe.style;
-                 stereoEnabled = 0;
-                 eyeOffset = 0.0f;
-                 demoCamera.eye = probe.eye;
-                 demoCamera.target = probe.target;
-                 if (probe.standBelow) standCharacterBelowEye(random);
+                 demo.compositeStyle = probe.style;
+                 demo.stereoEnabled = 0;
+                 demo.eyeOffset = 0.0f;
+                 demo.demoCamera.eye = probe.eye;
+                 demo.demoCamera.target = probe.target;
+                 if (probe.standBelow) standCharacterBelowEye(demo, random);
                });
   }
 
@@ -395,12 +396,12 @@ class Differential : public testing::Test {
   void frames(unsigned seed, int frameCount, const Start& start, bool plain,
               const std::function<bool(int, const Images&)>& seen) {
     Random random(seed);
-    releaseFrameCopies();
+    demo.releaseKeptImages();
     start(random, seed);
     for (int frame = 0; frame < frameCount; ++frame) {
-      if (!seen(frame, drawAndRead(plain))) return;
+      if (!seen(frame, drawAndRead(demo, plain))) return;
       if (frame < 3)
-        updateFrame(static_cast<std::uint32_t>(pick(random, 200)));
+        updateFrame(demo, static_cast<std::uint32_t>(pick(random, 200)));
       else
         nextFrame(random);
     }
@@ -417,33 +418,34 @@ class Differential : public testing::Test {
       case 3:
       case 4:
       case 5:
-        updateFrame(static_cast<std::uint32_t>(20 + pick(random, 200)));  // walkers and water move
+        updateFrame(demo,
+                    static_cast<std::uint32_t>(20 + pick(random, 200)));  // walkers and water move
         break;
       case 6: {
         const Vector3 step(uniform(random, -0.3f, 0.3f), uniform(random, -0.15f, 0.15f),
                            uniform(random, -0.3f, 0.3f));
-        demoCamera.eye = demoCamera.eye + step;
-        demoCamera.target = demoCamera.target + step;
+        demo.demoCamera.eye = demo.demoCamera.eye + step;
+        demo.demoCamera.target = demo.demoCamera.target + step;
         break;
       }
       case 7:
-        demoCamera.target =
-            demoCamera.target + Vector3(uniform(random, -0.5f, 0.5f), uniform(random, -0.3f, 0.3f),
-                                        uniform(random, -0.5f, 0.5f));
+        demo.demoCamera.target = demo.demoCamera.target + Vector3(uniform(random, -0.5f, 0.5f),
+                                                                  uniform(random, -0.3f, 0.3f),
+                                                                  uniform(random, -0.5f, 0.5f));
         break;
       case 8:
-        compositeStyle = 1 + pick(random, 3);
+        demo.compositeStyle = 1 + pick(random, 3);
         break;
       case 9:
-        stereoEnabled = static_cast<std::uint8_t>(!stereoEnabled);
-        eyeOffset =
+        demo.stereoEnabled = static_cast<std::uint8_t>(!demo.stereoEnabled);
+        demo.eyeOffset =
             pick(random, 5) == 0 ? uniform(random, -1.0f, 1.0f) : uniform(random, -0.3f, 0.3f);
         break;
       case 10:
-        placeEye(random, static_cast<Place>(pick(random, placeCount)));
+        placeEye(demo, random, static_cast<Place>(pick(random, placeCount)));
         break;
       default:
-        waterMove = uniform(random, 0.0f, 2000.0f);
+        demo.waterMove = uniform(random, 0.0f, 2000.0f);
         break;
     }
   }
@@ -464,6 +466,7 @@ class Differential : public testing::Test {
 
   TestDir dir;
   DemoSession session;
+  DemoRecord& demo = session.demo;
   bool onOwnScene = false;
   std::string replay;   // the command that draws the flight again
   std::string without;  // the extensions hidden from the demo
@@ -494,7 +497,8 @@ TEST_F(Differential, EveryFrameIsThePlainFrame) {
   const int total = static_cast<int>(std::size(probes)) * 5 + flights * frames;
   EXPECT_EQ(differing, 0) << "of " << total << " frames";
   std::printf("%d frames in %d flights at %dx%d: %d differ\n", total,
-              flights + static_cast<int>(std::size(probes)), viewWidth, viewHeight, differing);
+              flights + static_cast<int>(std::size(probes)), demo.viewWidth, demo.viewHeight,
+              differing);
 }
 
 TEST_F(Differential, OwnPassShadersDrawThePlainFrame) {
@@ -546,7 +550,7 @@ TEST_F(Differential, OwnModelWithLongerBones) {
   TestDir::write("Models/capsuleman.txt", grownModel(2.0f, 10.0f));
   session.start();
   ASSERT_TRUE(session.running);
-  ASSERT_GT(characters->placedCount(), 0);
+  ASSERT_GT(demo.characters->placedCount(), 0);
   session.keys.held[ws::VkF2] = 1;
   // At the water, in the characters' shadows and over a scene of its own.
   int differing = 0;
@@ -592,30 +596,28 @@ TEST_F(Differential, FarPlaneSweepIsThePlainFrame) {
   for (int step = 0; step <= 200; ++step)
     eyes.push_back(Vector3(0.0f, 0.5f, 190.0f + 0.05f * static_cast<float>(step)));
   eyes.push_back(Vector3(-196.706f, 0.5f, 0.0f));
-  const int size = renderTargets.size(targetsOfEye(0).colour);
+  const int size = demo.renderTargets.size(targetsOfEye(0).colour);
   int differing = 0;
   for (const Vector3& at : eyes) {
-    demoCamera.eye = at;
-    demoCamera.target = Vector3(0.0f, 0.5f, 0.0f);
-    FrameRecord frame = currentFrame();
-    const EyeView eye = eyeOf(frame, 0);
+    demo.demoCamera.eye = at;
+    demo.demoCamera.target = Vector3(0.0f, 0.5f, 0.0f);
+    const EyeView eye = eyeOf(demo, 0);
     Picture drawn[2];
     for (int plain = 0; plain < 2; ++plain) {
-      frame.plain = plain == 1;
       glPushAttrib(GL_ALL_ATTRIB_BITS);
-      setPerspectiveView(frame.width, frame.height);
+      setPerspectiveView(demo.viewWidth, demo.viewHeight);
       glViewport(0, 0, size, size);
-      renderTargets.bind(eye.targets.colour);
+      demo.renderTargets.bind(eye.targets.colour);
       glLoadIdentity();
-      applyEyeView(frame, eye);
-      if (shaderPrograms.ready()) shaderPrograms.unuse();
+      applyEyeView(demo, eye);
+      if (demo.shaderPrograms.ready()) demo.shaderPrograms.unuse();
       glDisable(GL_TEXTURE_2D);
       glDisable(GL_LIGHTING);
       clearTarget();
-      drawScene(frame, eye.volume);
-      renderTargets.unbind();
+      drawScene(demo, plain == 1, eye.volume);
+      demo.renderTargets.unbind();
       glPopAttrib();
-      drawn[plain] = readTarget(eye.targets.colour);
+      drawn[plain] = readTarget(demo.renderTargets, eye.targets.colour);
     }
     const Difference difference = compare(drawn[0], drawn[1]);
     if (difference.pixels == 0) continue;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
 #include "render/Composite.h"
+#include "render/Water.h"
 #include "render/FramePasses.h"
 #include "tests/render/DemoHarness.h"
 
@@ -36,7 +38,7 @@ Matrix current(GLenum which) {
 }
 
 // Matrices built independently of the frame, on a pushed modelview.
-Matrix buildMatrix(void (*build)()) {
+Matrix buildMatrix(const std::function<void()>& build) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
@@ -67,12 +69,13 @@ class FramePassesTest : public ::testing::Test {
     REQUIRE_HEADLESS_GL();
     writeProbeData();
     session.start();
-    W = viewWidth;
-    H = viewHeight;
+    W = demo.viewWidth;
+    H = demo.viewHeight;
   }
 
   TestDir dir;
   DemoSession session;
+  DemoRecord& demo = session.demo;
   int W = 0, H = 0;
 };
 
@@ -83,18 +86,18 @@ TEST_F(FramePassesTest, FrameLeavesTheStateItPromisesInEveryStyle) {
     float offset;
     std::array<GLuint, 4> units;  // unit 0 .. unit 3 after the composite
   };
-  const GLuint t0 = renderTargets.texture(0), t1 = renderTargets.texture(1);
-  const GLuint t3 = renderTargets.texture(3), t4 = renderTargets.texture(4);
+  const GLuint t0 = demo.renderTargets.texture(0), t1 = demo.renderTargets.texture(1);
+  const GLuint t3 = demo.renderTargets.texture(3), t4 = demo.renderTargets.texture(4);
   const Case cases[] = {
-      {1, 0, 0.0f, {t0, t1, textureIds[0], textureIds[1]}},
-      {2, 0, 0.0f, {t0, textureIds[0], textureIds[1], textureIds[2]}},
-      {1, 1, 0.3f, {t3, t4, textureIds[0], textureIds[1]}},
-      {3, 1, -0.2f, {t3, textureIds[0], textureIds[1], textureIds[2]}},
+      {1, 0, 0.0f, {t0, t1, demo.textureIds[0], demo.textureIds[1]}},
+      {2, 0, 0.0f, {t0, demo.textureIds[0], demo.textureIds[1], demo.textureIds[2]}},
+      {1, 1, 0.3f, {t3, t4, demo.textureIds[0], demo.textureIds[1]}},
+      {3, 1, -0.2f, {t3, demo.textureIds[0], demo.textureIds[1], demo.textureIds[2]}},
   };
   const std::string logBefore = logText();
   for (const Case& c : cases) {
     SCOPED_TRACE("style " + std::to_string(c.style) + " stereo " + std::to_string(c.stereo));
-    eyeOffset = c.offset;
+    demo.eyeOffset = c.offset;
     session.frames(2, c.style, c.stereo);
 
     EXPECT_EQ(integer(GL_CURRENT_PROGRAM), 0);
@@ -118,8 +121,9 @@ TEST_F(FramePassesTest, FrameLeavesTheStateItPromisesInEveryStyle) {
     glActiveTextureARB(GL_TEXTURE0_ARB);
 
     // The composite gives back the caller's modelview: the last eye's view.
-    const Matrix view = c.stereo ? buildMatrix([] { demoCamera.applyOffsetView(eyeOffset); })
-                                 : buildMatrix([] { demoCamera.applyView(); });
+    const Matrix view = c.stereo
+                            ? buildMatrix([&] { demo.demoCamera.applyOffsetView(demo.eyeOffset); })
+                            : buildMatrix([&] { demo.demoCamera.applyView(); });
     expectMatrixNear(current(GL_MODELVIEW_MATRIX).data(), view, 1e-5f, "modelview");
   }
   EXPECT_EQ(logText(), logBefore) << "a frame reported a GL error";
@@ -127,18 +131,19 @@ TEST_F(FramePassesTest, FrameLeavesTheStateItPromisesInEveryStyle) {
 
 TEST_F(FramePassesTest, LightAndShadowMatricesAreCapturedEachFrame) {
   session.frames(1, 1, 0);
-  expectMatrixNear(lightModelview, buildMatrix([] { gluLookAt(-90, 140, -90, 0, 0, 0, 0, 1, 0); }),
-                   1e-4f, "light view");
-  expectMatrixNear(lightProjection,
+  expectMatrixNear(demo.shadowPass.lightModelview,
+                   buildMatrix([] { gluLookAt(-90, 140, -90, 0, 0, 0, 0, 1, 0); }), 1e-4f,
+                   "light view");
+  expectMatrixNear(demo.shadowPass.lightProjection,
                    buildMatrix([] { glOrtho(-8.5, 8.5, -6.5, 6.5, 150.1f, 200.0); }), 1e-6f,
                    "light projection");
   // Texture matrix 0 maps into the shadow image.
   glMatrixMode(GL_TEXTURE);
-  expectMatrixNear(current(GL_TEXTURE_MATRIX).data(), buildMatrix([] {
+  expectMatrixNear(current(GL_TEXTURE_MATRIX).data(), buildMatrix([&] {
                      glTranslatef(0.5f, 0.5f, 0.5f);
                      glScalef(0.5f, 0.5f, 0.5f);
-                     glMultMatrixf(lightProjection);
-                     glMultMatrixf(lightModelview);
+                     glMultMatrixf(demo.shadowPass.lightProjection);
+                     glMultMatrixf(demo.shadowPass.lightModelview);
                    }),
                    1e-6f, "shadow matrix");
   glMatrixMode(GL_MODELVIEW);
@@ -150,9 +155,9 @@ TEST_F(FramePassesTest, PassUniformsReachTheirPrograms) {
   auto getUniformInt =
       reinterpret_cast<PFNGLGETUNIFORMIVARBPROC>(eglGetProcAddress("glGetUniformivARB"));
   ASSERT_TRUE(getUniform && getUniformInt);
-  waterMove = 0.375f;
+  demo.waterMove = 0.375f;
   session.frames(1, 1, 0);
-  const Vector3 eye = demoCamera.eye;
+  const Vector3 eye = demo.demoCamera.eye;
   const std::array<float, 4> light = {-90, 140, -90, 1}, camera = {eye.x, eye.y, eye.z, 1};
   const struct {
     int slot;
@@ -166,7 +171,7 @@ TEST_F(FramePassesTest, PassUniformsReachTheirPrograms) {
                {5, "camPos", camera},
                {5, "waterMove", {0.375f, 0.375f, 0.375f, 0.375f}}};
   for (const auto& c : cases) {
-    const GLhandleARB program = shaderPrograms.program(c.slot);
+    const GLhandleARB program = demo.shaderPrograms.program(c.slot);
     const GLint location = glGetUniformLocationARB(program, c.name);
     ASSERT_GE(location, 0) << c.name << " of slot " << c.slot;
     std::array<float, 4> value{};
@@ -176,8 +181,8 @@ TEST_F(FramePassesTest, PassUniformsReachTheirPrograms) {
   }
   for (auto [slot, name] : {std::pair<int, const char*>{2, "shadowMap"}, {5, "normalMap"}}) {
     GLint unit = -1;
-    getUniformInt(shaderPrograms.program(slot),
-                  glGetUniformLocationARB(shaderPrograms.program(slot), name), &unit);
+    getUniformInt(demo.shaderPrograms.program(slot),
+                  glGetUniformLocationARB(demo.shaderPrograms.program(slot), name), &unit);
     EXPECT_EQ(unit, 0) << name;
   }
 }
@@ -196,7 +201,7 @@ TEST_F(FramePassesTest, CompositeShowsEachImageOnItsUnitAndMultipliesTheLayers) 
   };
   const std::array<float, 4> grey = expected(0.005f, 0.6f, 0.0014f);
   const std::array<float, 4> blue = expected(0.009f, 0.7f, 0.004f);
-  waterMove = 0.5f;
+  demo.waterMove = 0.5f;
   // 3 after 2 and 2 after 3: nothing of the other style lingers.
   for (auto [style, stereo] : {std::pair{1, 0}, {1, 1}, {2, 0}, {3, 0}, {2, 0}, {3, 1}, {2, 1}}) {
     SCOPED_TRACE("style " + std::to_string(style) + " stereo " + std::to_string(stereo));
@@ -225,10 +230,10 @@ TEST_F(FramePassesTest, CompositeShowsEachImageOnItsUnitAndMultipliesTheLayers) 
 }
 
 TEST_F(FramePassesTest, WaterQuadIsAnUpwardTiledPlaneAtItsHeight) {
-  shaderPrograms.unuse();
+  demo.shaderPrograms.unuse();
   for (float move : {0.0f, 0.0785398f, 1234.5f}) {
     SCOPED_TRACE("phase " + std::to_string(move));
-    waterMove = move;
+    demo.waterMove = move;
     // Feedback returns the plane's vertices as they leave the transform.
     std::array<GLfloat, 512> buffer{};
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_4D_COLOR_TEXTURE, buffer.data());
@@ -240,7 +245,7 @@ TEST_F(FramePassesTest, WaterQuadIsAnUpwardTiledPlaneAtItsHeight) {
     glScalef(1.0f / 64.0f, 1.0f, 1.0f / 64.0f);  // inside the clip volume
     glViewport(0, 0, 2048, 2048);  // window x = (x / 64 + 1) * 1024, y = (y + 1) * 1024
     glDisable(GL_CULL_FACE);
-    drawWaterQuad(30.0f);
+    drawWaterQuad(30.0f, demo.waterMove);
     const GLint values = glRenderMode(GL_RENDER);
 
     // The plane bobs 5 mm about the water height with the phase.
@@ -293,27 +298,27 @@ TEST_F(FramePassesTest, APendingErrorWritesOneEntryPerFrame) {
 
 TEST_F(FramePassesTest, ToggleRebuildsEverythingAndKeepsTheLook) {
   session.frames(1, 3, 1);
-  eyeOffset = 0.4f;
-  waterMove = 12.5f;
-  demoCamera.eye = Vector3(5.0f, 2.0f, 1.0f);
+  demo.eyeOffset = 0.4f;
+  demo.waterMove = 12.5f;
+  demo.demoCamera.eye = Vector3(5.0f, 2.0f, 1.0f);
   session.stop();
   EXPECT_EQ(sharedQuadric, nullptr);
-  EXPECT_EQ(characters, nullptr);
+  EXPECT_EQ(demo.characters, nullptr);
 
   // As after F1: the new window's initialisation, then frames.
   HeadlessGl::clearErrors();
-  ASSERT_TRUE(initDemo(&session.window, &session.keys));
+  ASSERT_TRUE(initDemo(demo, &session.window, &session.keys));
   session.running = true;
   EXPECT_NE(sharedQuadric, nullptr);
-  EXPECT_EQ(compositeStyle, 3);
-  EXPECT_EQ(stereoEnabled, 1);
-  EXPECT_EQ(eyeOffset, 0.4f);
-  EXPECT_EQ(waterMove, 12.5f);
-  EXPECT_EQ((demoCamera.eye - Vector3(0.0f, 0.3125f, 0.0f)).length(), 0.0f);
+  EXPECT_EQ(demo.compositeStyle, 3);
+  EXPECT_EQ(demo.stereoEnabled, 1);
+  EXPECT_EQ(demo.eyeOffset, 0.4f);
+  EXPECT_EQ(demo.waterMove, 12.5f);
+  EXPECT_EQ((demo.demoCamera.eye - Vector3(0.0f, 0.3125f, 0.0f)).length(), 0.0f);
   const std::string log = logText();
   EXPECT_EQ(countEntries("Shader Validation ID: "), 12);
   EXPECT_EQ(countEntries("Framebuffer Complete"), 10);
-  drawFrame();
+  drawFrame(demo);
   EXPECT_EQ(logText(), log);
 }
 

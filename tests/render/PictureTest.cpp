@@ -16,6 +16,8 @@
 #include "characters/CharacterManager.h"
 #include "gl/Projection.h"
 #include "render/FramePasses.h"
+#include "render/Frame.h"
+#include "render/ShadowPass.h"
 #include "render/ShippedShaders.h"
 #include "tests/render/DemoHarness.h"
 #include "world/Scene.h"
@@ -47,29 +49,30 @@ struct FrameGeometry {
   bool valid(int i) const { return depth[i] < 1.0f; }
   double distance(int i) const { return length(sub(world[i], eye)); }
 
-  void capture() {
-    size = renderTargets.size(0);
-    depth = readTargetDepth(0);
-    const std::vector<float> lightDepth = readTargetDepth(2);
-    const int lightSize = renderTargets.size(2);
+  void capture(DemoRecord& demo) {
+    size = demo.renderTargets.size(0);
+    depth = readTargetDepth(demo.renderTargets, 0);
+    const std::vector<float> lightDepth = readTargetDepth(demo.renderTargets, 2);
+    const int lightSize = demo.renderTargets.size(2);
     // The colour pass's matrices, rebuilt independently of the frame.
     double projection[16], view[16], toLightView[16], toLightProjection[16];
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    gluPerspective(75.0, static_cast<double>(viewWidth) / viewHeight, 0.1f, 200.0);
+    gluPerspective(75.0, static_cast<double>(demo.viewWidth) / demo.viewHeight, 0.1f, 200.0);
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    demoCamera.applyView();
+    demo.demoCamera.applyView();
     glGetDoublev(GL_MODELVIEW_MATRIX, view);
     glPopMatrix();
-    std::copy(lightModelview, lightModelview + 16, toLightView);
-    std::copy(lightProjection, lightProjection + 16, toLightProjection);
+    std::copy(demo.shadowPass.lightModelview, demo.shadowPass.lightModelview + 16, toLightView);
+    std::copy(demo.shadowPass.lightProjection, demo.shadowPass.lightProjection + 16,
+              toLightProjection);
     const GLint image[4] = {0, 0, size, size}, unitSquare[4] = {0, 0, 1, 1};
-    eye = {demoCamera.eye.x, demoCamera.eye.y, demoCamera.eye.z};
+    eye = {demo.demoCamera.eye.x, demo.demoCamera.eye.y, demo.demoCamera.eye.z};
 
     const size_t n = static_cast<size_t>(size) * size;
     world.assign(n, Vec3{});
@@ -158,8 +161,8 @@ class PictureTest : public ::testing::Test {
     ASSERT_TRUE(missing.empty()) << "shipped data lacks " << missing.front();
     copyShippedData();
     session.start();
-    W = viewWidth;
-    H = viewHeight;
+    W = demo.viewWidth;
+    H = demo.viewHeight;
   }
 
   // Draws one frame of the look and reads the window.
@@ -170,6 +173,7 @@ class PictureTest : public ::testing::Test {
 
   TestDir dir;
   DemoSession session;
+  DemoRecord& demo = session.demo;
   int W = 0, H = 0;
 };
 
@@ -182,21 +186,21 @@ TEST_F(PictureTest, ShippedDataInitialisesAndRunsEveryLookWithoutComplaint) {
   EXPECT_EQ(countEntries("Framebuffer Complete"), 5) << log;
   for (const char* complaint : {"Error", "not supported"})
     EXPECT_EQ(log.find(complaint), std::string::npos) << complaint << " in\n" << log;
-  EXPECT_GT(worldScene.meshCount, 0);
+  EXPECT_GT(demo.worldScene.meshCount, 0);
   // The shipped pass shaders are known for what they are.
   std::ostringstream hashes;
   for (const auto& file : std::filesystem::directory_iterator("Shaders"))
     hashes << file.path().generic_string() << " 0x" << std::hex
            << shaderTextHash(TestDir::read(file.path().string())) << "\n";
-  EXPECT_TRUE(passShadersShipped) << "render/ShippedShaders.cpp is behind:\n" << hashes.str();
+  EXPECT_TRUE(demo.passShadersShipped) << "render/ShippedShaders.cpp is behind:\n" << hashes.str();
 
   // No frame reports a GL error.
   session.keys.held[ws::VkF2] = 1;  // time runs, the camera stays
   for (int style = 1; style <= 3; ++style)
     for (int stereo = 0; stereo <= 1; ++stereo) {
-      eyeOffset = stereo ? 0.05f : 0.0f;
+      demo.eyeOffset = stereo ? 0.05f : 0.0f;
       for (int frame = 0; frame < 3; ++frame) {
-        updateFrame(40);
+        updateFrame(demo, 40);
         session.frames(1, style, stereo);
       }
     }
@@ -209,8 +213,8 @@ TEST_F(PictureTest, EveryStyleOutlinesSilhouettesShadesShadowsAndLeavesLightsBar
     const Picture window = draw(style);
     keepPicture(window, "style" + std::to_string(style));
     FrameGeometry g;
-    g.capture();
-    const Picture colour = readTarget(0);
+    g.capture(demo);
+    const Picture colour = readTarget(demo.renderTargets, 0);
     const WindowMap map{g.size, W, H};
 
     // Outlines: nearly every silhouette has graphite within two pixels.
@@ -301,7 +305,7 @@ std::vector<double> blurredLuma(const Picture& p) {
 TEST_F(PictureTest, StereoHalvesShowTheWorldShiftedByTheEyeDistance) {
   for (float offset : {0.0f, 0.15f}) {
     SCOPED_TRACE("eye offset " + std::to_string(offset));
-    eyeOffset = offset;
+    demo.eyeOffset = offset;
     const Picture window = draw(1, 1);
     keepPicture(window, offset == 0.0f ? "stereo-same" : "stereo-apart");
     const int half = W / 2;
@@ -347,16 +351,16 @@ TEST_F(PictureTest, LeavingOutWhatLiesOutsideEachPassChangesNoPixel) {
   for (int stereo = 0; stereo <= 1; ++stereo)
     for (int style : {1, 2}) {
       SCOPED_TRACE("style " + std::to_string(style) + ", stereo " + std::to_string(stereo));
-      eyeOffset = stereo ? 0.05f : 0.0f;
+      demo.eyeOffset = stereo ? 0.05f : 0.0f;
       const Picture everything = draw(style, stereo, true);
-      EXPECT_EQ(characters->drawnCount(), characters->placedCount());
+      EXPECT_EQ(demo.characters->drawnCount(), demo.characters->placedCount());
       const Picture culled = draw(style, stereo);
-      EXPECT_GT(characters->drawnCount(), 0);
-      EXPECT_LT(characters->drawnCount(), characters->placedCount());
+      EXPECT_GT(demo.characters->drawnCount(), 0);
+      EXPECT_LT(demo.characters->drawnCount(), demo.characters->placedCount());
       EXPECT_TRUE(everything.rgba == culled.rgba);
       // The shadow pass, too, leaves out characters whose shadows no eye sees.
-      drawShadowPass();
-      EXPECT_LT(characters->drawnCount(), characters->placedCount());
+      shadowPass(demo, frameOf(demo, false));
+      EXPECT_LT(demo.characters->drawnCount(), demo.characters->placedCount());
     }
 }
 
@@ -366,17 +370,17 @@ TEST_F(PictureTest, WhatStandsStillIsCopiedInOnlyWhileItStaysTheSame) {
     return equal;
   };
   const Picture first = draw(1);
-  EXPECT_TRUE(same(draw(1)));  // the copies are taken here...
-  characters->update(400.0f);  // with the characters' shadows moved
-  EXPECT_TRUE(same(draw(1)));  // ...and copied in here
+  EXPECT_TRUE(same(draw(1)));       // the copies are taken here...
+  demo.characters->update(400.0f);  // with the characters' shadows moved
+  EXPECT_TRUE(same(draw(1)));       // ...and copied in here
   // A camera that moved sees the scene afresh.
-  demoCamera.eye = demoCamera.eye + Vector3(0.2f, 0.1f, 0.0f);
+  demo.demoCamera.eye = demo.demoCamera.eye + Vector3(0.2f, 0.1f, 0.0f);
   const Picture moved = draw(1);
   EXPECT_TRUE(same(moved));
   EXPECT_FALSE(moved.rgba == first.rgba);
   // Without the scene its shadows are gone from the water too.
   draw(1);
-  worldScene.clear();
+  demo.worldScene.clear();
   const Picture bare = draw(1);
   EXPECT_TRUE(same(bare));
   EXPECT_FALSE(bare.rgba == moved.rgba);
@@ -384,13 +388,13 @@ TEST_F(PictureTest, WhatStandsStillIsCopiedInOnlyWhileItStaysTheSame) {
 
 TEST_F(PictureTest, WaterPhaseMovesTheWaterStrokesOnly) {
   // From the sea towards the island: water in front, land behind.
-  demoCamera.eye = Vector3(0.0f, 1.5f, 12.0f);
-  demoCamera.target = Vector3(0.0f, 0.0f, 4.0f);
-  waterMove = 0.0f;
+  demo.demoCamera.eye = Vector3(0.0f, 1.5f, 12.0f);
+  demo.demoCamera.target = Vector3(0.0f, 0.0f, 4.0f);
+  demo.waterMove = 0.0f;
   const Picture before = draw(1);
   FrameGeometry g;
-  g.capture();
-  waterMove = 0.05f;
+  g.capture(demo);
+  demo.waterMove = 0.05f;
   const Picture after = draw(1);
   const WindowMap map{g.size, W, H};
   double waterDiff = 0.0, landDiff = 0.0;

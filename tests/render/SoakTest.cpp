@@ -143,17 +143,18 @@ class SoakTest : public ::testing::Test {
   // One pass of the outer loop, as F1 makes it.
   void rebuild(int frames) {
     ASSERT_TRUE(openRenderWindow(&window));
-    ASSERT_TRUE(initDemo(&window, &keys));
+    ASSERT_TRUE(initDemo(demo, &window, &keys));
     for (int i = 0; i < frames; ++i) {
-      updateFrame(40);
-      drawFrame();
+      updateFrame(demo, 40);
+      drawFrame(demo);
     }
-    shutdownDemo();
+    shutdownDemo(demo);
     closeRenderWindow(&window);
     forgetRecords();
   }
 
   TestDir dir;
+  DemoRecord demo;
   AppInstance app;
   KeyStates keys;
   RenderWindow window;
@@ -182,21 +183,21 @@ TEST_F(SoakTest, HundredRebuildsKeepTheSameObjectsAndMemory) {
 // 4 KB a drawn frame still fails.
 TEST_F(SoakTest, TenThousandFramesOfWalkingKeepTheMemoryFlat) {
   ASSERT_TRUE(openRenderWindow(&window));
-  ASSERT_TRUE(initDemo(&window, &keys));
-  ASSERT_NE(characters, nullptr);
+  ASSERT_TRUE(initDemo(demo, &window, &keys));
+  ASSERT_NE(demo.characters, nullptr);
   // Every call of a frame runs; the one-pixel scissor spares the rasteriser.
   glEnable(GL_SCISSOR_TEST);
   glScissor(0, 0, 1, 1);
   std::int64_t residentAtHundred = 0;
   for (int frame = 1; frame <= 10000; ++frame) {
-    updateFrame(40);
-    if (frame % 10 == 0) drawFrame();
+    updateFrame(demo, 40);
+    if (frame % 10 == 0) drawFrame(demo);
     if (frame % 100 == 0) forgetRecords();
     if (frame == 100) residentAtHundred = residentBytes();
   }
   const std::int64_t growth = residentBytes() - residentAtHundred;
   glDisable(GL_SCISSOR_TEST);
-  shutdownDemo();
+  shutdownDemo(demo);
   closeRenderWindow(&window);
   EXPECT_LT(growth, 4 * MB) << "resident memory grew " << growth / 1024
                             << " KB from frame 100 to 10,000";

@@ -9,7 +9,8 @@
 #include "camera/Camera.h"
 #include "contract/DemoContract.h"
 #include "platform/fake/FakeWindowSystem.h"
-#include "render/DemoState.h"
+#include "render/Demo.h"
+#include "render/DemoRecord.h"
 
 namespace {
 
@@ -19,25 +20,15 @@ class UpdateFrameTest : public ::testing::Test {
     system.install();
     window.window = reinterpret_cast<ws::WindowHandle>(0x4242);
     window.keys = &keys;
-    demoWindow = &window;
-    demoKeys = &keys;
-    compositeStyle = 1;
-    stereoEnabled = 0;
-    eyeOffset = 0.0f;
-    waterMove = 0.0f;
+    demo.demoWindow = &window;
+    demo.demoKeys = &keys;
     keepRunning = 1;
-    characters = nullptr;
     resetFrameTimer();
     system.focus = window.window;
-    demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
+    demo.demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
     // Placing rests the cursor at the centre, so the mouse turns nothing by itself.
     system.cursorMoves.clear();
   }
-  void TearDown() override {
-    demoWindow = nullptr;
-    demoKeys = nullptr;
-  }
-
   void hold(std::initializer_list<int> virtualKeys) {
     for (int key : virtualKeys) keys.held[key] = 1;
   }
@@ -50,9 +41,12 @@ class UpdateFrameTest : public ::testing::Test {
     return messages;
   }
 
+  void updateFrame(std::uint32_t elapsedMs) { ::updateFrame(demo, elapsedMs); }
+
   FakeWindowSystem system;
   RenderWindow window;
   KeyStates keys;
+  DemoRecord demo;
 };
 
 TEST_F(UpdateFrameTest, HeldKeysChooseStyleAndStereoLastTestedWins) {
@@ -72,11 +66,11 @@ TEST_F(UpdateFrameTest, HeldKeysChooseStyleAndStereoLastTestedWins) {
   for (const auto& c : cases) {
     keys = KeyStates{};
     for (int key : c.held) keys.held[key] = 1;
-    compositeStyle = c.styleBefore;
-    stereoEnabled = c.stereoBefore;
+    demo.compositeStyle = c.styleBefore;
+    demo.stereoEnabled = c.stereoBefore;
     updateFrame(16);
-    EXPECT_EQ(compositeStyle, c.styleAfter) << "case " << &c - cases;
-    EXPECT_EQ(stereoEnabled, c.stereoAfter) << "case " << &c - cases;
+    EXPECT_EQ(demo.compositeStyle, c.styleAfter) << "case " << &c - cases;
+    EXPECT_EQ(demo.stereoEnabled, c.stereoAfter) << "case " << &c - cases;
   }
   EXPECT_TRUE(system.posted.empty());
 }
@@ -84,44 +78,44 @@ TEST_F(UpdateFrameTest, HeldKeysChooseStyleAndStereoLastTestedWins) {
 TEST_F(UpdateFrameTest, EyeOffsetMovesOneHundredthPerSecondAndStopsAtItsLimits) {
   hold({'Q'});
   for (int frame = 0; frame < 2500; ++frame) updateFrame(20);  // 50 s
-  EXPECT_NEAR(eyeOffset, 0.5f, 1e-3f);
+  EXPECT_NEAR(demo.eyeOffset, 0.5f, 1e-3f);
   for (int frame = 0; frame < 3000; ++frame) updateFrame(20);  // past 100 s
-  EXPECT_EQ(eyeOffset, 1.0f);
+  EXPECT_EQ(demo.eyeOffset, 1.0f);
 
   keys = KeyStates{};
   hold({'E'});
   updateFrame(4000000000u);  // one enormous interval still ends at the limit
-  EXPECT_EQ(eyeOffset, -1.0f);
+  EXPECT_EQ(demo.eyeOffset, -1.0f);
   hold({'Q'});  // both held cancel
   updateFrame(1000);
-  EXPECT_EQ(eyeOffset, -1.0f);
+  EXPECT_EQ(demo.eyeOffset, -1.0f);
 }
 
 TEST_F(UpdateFrameTest, WaterPhaseAdvancesAndWrapsAboveTwoThousand) {
   updateFrame(1000);
-  EXPECT_NEAR(waterMove, 0.1f, 1e-6f);
-  waterMove = 1999.95f;
+  EXPECT_NEAR(demo.waterMove, 0.1f, 1e-6f);
+  demo.waterMove = 1999.95f;
   updateFrame(1);
-  EXPECT_GT(waterMove, 1999.9f);
+  EXPECT_GT(demo.waterMove, 1999.9f);
   updateFrame(1000);
-  EXPECT_EQ(waterMove, 0.0f);
+  EXPECT_EQ(demo.waterMove, 0.0f);
 }
 
 TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
   // Mouse pushed right and W held: an unfrozen frame would turn and fly.
   system.keysHeld['W'] = true;
-  const Vector3 eye = demoCamera.eye;
-  const Vector3 target = demoCamera.target;
+  const Vector3 eye = demo.demoCamera.eye;
+  const Vector3 target = demo.demoCamera.target;
   hold({ws::VkF2});
   system.cursor = ws::Point{(mouseAreaWidth >> 1) + 40, (mouseAreaHeight >> 1) - 10};
   system.mmTime = 1000;
   updateFrame(500);
   system.mmTime = 2000;
   updateFrame(500);
-  EXPECT_EQ((demoCamera.eye - eye).length(), 0.0f);
-  EXPECT_EQ((demoCamera.target - target).length(), 0.0f);
+  EXPECT_EQ((demo.demoCamera.eye - eye).length(), 0.0f);
+  EXPECT_EQ((demo.demoCamera.target - target).length(), 0.0f);
   EXPECT_TRUE(system.cursorMoves.empty());
-  EXPECT_NEAR(waterMove, 0.1f, 1e-6f);
+  EXPECT_NEAR(demo.waterMove, 0.1f, 1e-6f);
 
   // Released: the first frame takes the pointer back without turning, then
   // the mouse turns; the flight needs a measured interval.
@@ -130,14 +124,14 @@ TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
   updateFrame(500);
   ASSERT_EQ(system.cursorMoves.size(), 1u);
   EXPECT_EQ(system.cursor.x, mouseAreaWidth >> 1);
-  EXPECT_EQ(((demoCamera.target - demoCamera.eye) - (target - eye)).length(), 0.0f);
+  EXPECT_EQ(((demo.demoCamera.target - demo.demoCamera.eye) - (target - eye)).length(), 0.0f);
   system.cursor = ws::Point{(mouseAreaWidth >> 1) + 40, (mouseAreaHeight >> 1) - 10};
   for (std::uint32_t time : {4000u, 5000u}) {
     system.mmTime = time;
     updateFrame(500);
   }
-  EXPECT_GT(((demoCamera.target - demoCamera.eye) - (target - eye)).length(), 0.05f);
-  EXPECT_GT(std::fabs(demoCamera.eye.z - eye.z), 0.0f);
+  EXPECT_GT(((demo.demoCamera.target - demo.demoCamera.eye) - (target - eye)).length(), 0.05f);
+  EXPECT_GT(std::fabs(demo.demoCamera.eye.z - eye.z), 0.0f);
 }
 
 TEST_F(UpdateFrameTest, EscapeAndF1PostTheirRequests) {
@@ -163,8 +157,12 @@ TEST_F(UpdateFrameTest, EscapeAndF1PostTheirRequests) {
 }
 
 TEST_F(UpdateFrameTest, KeysTappedBetweenUpdatesActOnceAndHeldKeysEveryUpdate) {
+  // The shell's hooks carry no state: this test's record stands in for the
+  // program's while it runs.
+  static DemoRecord* updated;
+  updated = &demo;
   DemoHooks hooks;
-  hooks.update = updateFrame;
+  hooks.update = [](std::uint32_t elapsedMs) { ::updateFrame(*updated, elapsedMs); };
   // What the window procedure leaves after a key went down (and, for a tap, up again).
   auto press = [this](int key, bool stillHeld) {
     keys.downSinceUpdate[key] = 1;
@@ -181,26 +179,26 @@ TEST_F(UpdateFrameTest, KeysTappedBetweenUpdatesActOnceAndHeldKeysEveryUpdate) {
   press(ws::VkF1, false);
   press('2', false);
   press('W', false);
-  const Vector3 eye = demoCamera.eye;
+  const Vector3 eye = demo.demoCamera.eye;
   update(1200);
   EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
   EXPECT_EQ(keepRunning, 0);
-  EXPECT_EQ(compositeStyle, 2);
-  const float moved = (demoCamera.eye - eye).length();
+  EXPECT_EQ(demo.compositeStyle, 2);
+  const float moved = (demo.demoCamera.eye - eye).length();
   EXPECT_GT(moved, 0.0f);
 
   system.posted.clear();
-  compositeStyle = 1;
+  demo.compositeStyle = 1;
   update(1300);
   EXPECT_TRUE(system.posted.empty());
-  EXPECT_EQ(compositeStyle, 1);
-  EXPECT_EQ((demoCamera.eye - eye).length(), moved);
+  EXPECT_EQ(demo.compositeStyle, 1);
+  EXPECT_EQ((demo.demoCamera.eye - eye).length(), moved);
 
   press('9', true);
   for (std::uint32_t time : {1400u, 1500u}) {
-    stereoEnabled = 0;
+    demo.stereoEnabled = 0;
     update(time);
-    EXPECT_EQ(stereoEnabled, 1);
+    EXPECT_EQ(demo.stereoEnabled, 1);
   }
 }
 

@@ -45,6 +45,8 @@ class SceneBuffers : public ::testing::Test {
     worldScene.clear();
   }
 
+  Scene worldScene;
+
   template <typename Pointer>
   static Pointer entry(const char* name) {
     return reinterpret_cast<Pointer>(ws::windowSystem().procAddress(name));

@@ -16,7 +16,7 @@
 #include <assimp/scene.h>
 
 #include "characters/Waypoints.h"
-#include "render/PassSteps.h"
+#include "render/Light.h"
 #include "tests/support/TestDir.h"
 #include "tools/scene_import/Fit.h"
 #include "tools/scene_import/Import.h"

@@ -1,0 +1,33 @@
+#include "render/Frame.h"
+
+#include "gl/Projection.h"
+#include "render/DemoRecord.h"
+
+Frame frameOf(const DemoRecord& demo, bool plain) {
+  Frame frame;
+  // What is kept and left out counts on what the shipped pass shaders draw.
+  frame.plain = plain || !demo.passShadersShipped;
+  frame.eyeCount = demo.stereoEnabled != 0 ? 2 : 1;
+  for (int i = 0; i < frame.eyeCount; ++i) frame.eye[i] = eyeOf(demo, i);
+  return frame;
+}
+
+EyeView eyeOf(const DemoRecord& demo, int eye) {
+  EyeView view;
+  view.targets = targetsOfEye(eye);
+  if (demo.stereoEnabled != 0) {
+    view.side = eye == 0 ? EyeSide::Left : EyeSide::Right;
+    view.offset = eye == 0 ? -demo.eyeOffset : demo.eyeOffset;
+  }
+  perspectiveMatrix(demo.viewWidth, demo.viewHeight, view.projection);
+  demo.demoCamera.viewMatrix(view.offset, view.view);
+  view.volume = ViewVolume(view.projection, view.view);
+  return view;
+}
+
+void applyEyeView(const DemoRecord& demo, const EyeView& eye) {
+  if (eye.side == EyeSide::Single)
+    demo.demoCamera.applyView();
+  else
+    demo.demoCamera.applyOffsetView(eye.offset);
+}

@@ -1,0 +1,39 @@
+// What one frame makes of the demo's record before it draws: whether it is
+// drawn plain, and each eye's view with the volume it shows.
+#pragma once
+
+#include "base/Math.h"
+#include "gl/ViewVolume.h"
+#include "render/DemoSlots.h"
+
+struct DemoRecord;
+
+enum class EyeSide { Single, Left, Right };
+
+// One eye of a frame: its targets, the camera's shift for it, and its
+// projection and view, made once here rather than read back from GL.
+struct EyeView {
+  EyeSide side = EyeSide::Single;
+  EyeTargets targets{0, 1};
+  float offset = 0.0f;  // along the camera's side axis
+  Matrix4 projection = {};
+  Matrix4 view = {};
+  ViewVolume volume;
+};
+
+struct Frame {
+  // Drawn exactly as the passes define it, with nothing left out or kept
+  // from an earlier frame: what tests and tools hold every frame to. The
+  // program draws so only where the pass shaders are not the shipped ones.
+  bool plain = false;
+  EyeView eye[2];  // the single view or the left eye, then the right eye
+  int eyeCount = 1;
+};
+
+Frame frameOf(const DemoRecord& demo, bool plain);
+
+// Eye 0 is the single view or the left eye, eye 1 the right eye.
+EyeView eyeOf(const DemoRecord& demo, int eye);
+
+// The eye's view multiplied into the modelview, as the camera applies it.
+void applyEyeView(const DemoRecord& demo, const EyeView& eye);
