@@ -167,27 +167,24 @@ void Camera::turn(float angle, float x, float y, float z) {
   target = eye + turned;
 }
 
-void Camera::applyView() const { lookAt(eye, target, up); }
-
-void Camera::applyOffsetView(float offset) const {
-  // Positive offsets move the eye to the camera's right.
+Camera::Pose Camera::poseOf(float offset) const {
+  if (offset == 0.0f) return {eye, target, up};
   const Vector3 shift = sideAxis() * offset;
-  lookAt(eye + shift, target + shift, up);
+  return {eye + shift, target + shift, up};
 }
 
-void Camera::viewMatrix(float offset, Matrix4& m) const {
-  const Vector3 shift = sideAxis() * offset;
-  const Vector3 from = eye + shift;
-  Vector3 forward = (target + shift) - from;
-  forward = forward.normalized();
-  const Vector3 right = cross(forward, up).normalized();
+void Camera::applyPose(const Pose& pose) { lookAt(pose.from, pose.to, pose.up); }
+
+void Camera::poseMatrix(const Pose& pose, Matrix4& m) {
+  const Vector3 forward = (pose.to - pose.from).normalized();
+  const Vector3 right = cross(forward, pose.up).normalized();
   const Vector3 upward = cross(right, forward);
   const Vector3 rows[3] = {right, upward, -forward};
   for (int r = 0; r < 3; ++r) {
     m[r] = rows[r].x;
     m[r + 4] = rows[r].y;
     m[r + 8] = rows[r].z;
-    m[r + 12] = -rows[r].dot(from);
+    m[r + 12] = -rows[r].dot(pose.from);
     m[3 + 4 * r] = 0.0f;
   }
   m[15] = 1.0f;

@@ -22,10 +22,21 @@ class Camera {
   void walk(float distance);
   void sidestep(float distance);
   void turn(float angle, float axisX, float axisY, float axisZ);
-  void applyView() const;
-  void applyOffsetView(float offset) const;
-  // The matrix applyOffsetView multiplies in, made here.
-  void viewMatrix(float offset, Matrix4& m) const;
+  // Where one eye stands and looks: shifted `offset` along the side axis
+  // (positive to the right), unshifted at 0. Drawing and culling both make
+  // their view of an eye from its pose.
+  struct Pose {
+    Vector3 from, to, up;
+  };
+  Pose poseOf(float offset) const;
+  // The pose's view multiplied into the modelview (gluLookAt).
+  static void applyPose(const Pose& pose);
+  // The matrix applyPose multiplies in, made here.
+  static void poseMatrix(const Pose& pose, Matrix4& m);
+
+  void applyView() const { applyPose(poseOf(0.0f)); }
+  void applyOffsetView(float offset) const { applyPose(poseOf(offset)); }
+  void viewMatrix(float offset, Matrix4& m) const { poseMatrix(poseOf(offset), m); }
   // Lets the pointer go (F2 held); the next step takes it back to the
   // centre without turning.
   void releasePointer() { holdsPointer_ = false; }

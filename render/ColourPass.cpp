@@ -218,7 +218,7 @@ std::vector<std::int32_t> colourPass(DemoRecord& demo, const Frame& frame, const
   glViewport(0, 0, size, size);
   targets.bind(eye.targets.colour);
   glLoadIdentity();
-  applyEyeView(demo, eye);
+  applyEyeView(eye);
 
   if (multitextureAvailable()) glActiveTextureARB(GL_TEXTURE0_ARB);
   const GLuint shadowImage = targets.texture(ShadowTarget);

@@ -143,7 +143,7 @@ void compositeIntoWindow(DemoRecord& demo, const Frame& frame) {
     setScreenOrtho(demo.viewWidth, demo.viewHeight);
     clearTarget();
     glLoadIdentity();
-    applyEyeView(demo, frame.eye[0]);
+    applyEyeView(frame.eye[0]);
     drawComposite(demo, 0, demo.compositeStyle);
     return;
   }
@@ -152,7 +152,7 @@ void compositeIntoWindow(DemoRecord& demo, const Frame& frame) {
   for (int eye = 0; eye < 2; ++eye) {
     if (eye == 1) setHalfScreenOrtho(demo.viewWidth / 2, demo.viewHeight, 1);
     glLoadIdentity();
-    applyEyeView(demo, frame.eye[eye]);
+    applyEyeView(frame.eye[eye]);
     drawComposite(demo, eye, demo.compositeStyle);
   }
 }

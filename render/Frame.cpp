@@ -20,14 +20,10 @@ EyeView eyeOf(const DemoRecord& demo, int eye) {
     view.offset = eye == 0 ? -demo.eyeOffset : demo.eyeOffset;
   }
   perspectiveMatrix(demo.viewWidth, demo.viewHeight, view.projection);
-  demo.demoCamera.viewMatrix(view.offset, view.view);
+  view.pose = demo.demoCamera.poseOf(view.offset);
+  Camera::poseMatrix(view.pose, view.view);
   view.volume = ViewVolume(view.projection, view.view);
   return view;
 }
 
-void applyEyeView(const DemoRecord& demo, const EyeView& eye) {
-  if (eye.side == EyeSide::Single)
-    demo.demoCamera.applyView();
-  else
-    demo.demoCamera.applyOffsetView(eye.offset);
-}
+void applyEyeView(const EyeView& eye) { Camera::applyPose(eye.pose); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/Math.h"
+#include "camera/Camera.h"
 #include "gl/ViewVolume.h"
 #include "render/DemoSlots.h"
 
@@ -10,12 +11,14 @@ struct DemoRecord;
 
 enum class EyeSide { Single, Left, Right };
 
-// One eye of a frame: its targets, the camera's shift for it, and its
-// projection and view, made once here rather than read back from GL.
+// One eye of a frame: its targets, the camera's shift for it, where it
+// stands and looks, and its projection and view, made once here rather than
+// read back from GL.
 struct EyeView {
   EyeSide side = EyeSide::Single;
   EyeTargets targets{0, 1};
   float offset = 0.0f;  // along the camera's side axis
+  Camera::Pose pose;
   Matrix4 projection = {};
   Matrix4 view = {};
   ViewVolume volume;
@@ -35,5 +38,6 @@ Frame frameOf(const DemoRecord& demo, bool plain);
 // Eye 0 is the single view or the left eye, eye 1 the right eye.
 EyeView eyeOf(const DemoRecord& demo, int eye);
 
-// The eye's view multiplied into the modelview, as the camera applies it.
-void applyEyeView(const DemoRecord& demo, const EyeView& eye);
+// The eye's view multiplied into the modelview: drawn from the pose its
+// view matrix, which culls, is made of.
+void applyEyeView(const EyeView& eye);

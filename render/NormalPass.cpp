@@ -88,7 +88,7 @@ void normalPass(DemoRecord& demo, const Frame& frame, const EyeView& eye,
   glViewport(0, 0, size, size);
   targets.bind(eye.targets.normal);
   glLoadIdentity();
-  applyEyeView(demo, eye);
+  applyEyeView(eye);
 
   useProgram(programs, NormalProgram);
   setLightUniform(programs, NormalProgram);

@@ -237,26 +237,43 @@ TEST_F(CameraTest, AViewParallelToUpKeepsTheLastSideAxis) {
   EXPECT_NEAR(view().length(), 1.0f, 1e-6f);  // fails on not-a-number too
 }
 
-TEST(CameraView, OffsetViewsMoveTheEyeSidewaysByTheOffset) {
+// What the passes cull with is the view they draw with: both are made of one
+// pose, one by gluLookAt, the other here.
+TEST(CameraView, OffsetViewsMoveTheEyeSidewaysAndCullAsTheyDraw) {
   REQUIRE_HEADLESS_GL();
-  Camera camera;
-  camera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
-  const float distance = (camera.target - camera.eye).length();
-  for (float d : {0.05f, -0.05f, 0.0f}) {
-    SCOPED_TRACE(d);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    d == 0.0f ? camera.applyView() : camera.applyOffsetView(d);
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    // Where the unshifted eye and target land in the shifted eye's space.
-    for (const auto& [point, z] :
-         {std::pair{camera.eye, 0.0f}, std::pair{camera.target, -distance}}) {
-      const float expected[3] = {-d, 0.0f, z};
-      for (int r = 0; r < 3; ++r)
-        EXPECT_NEAR(m[r] * point.x + m[4 + r] * point.y + m[8 + r] * point.z + m[12 + r],
-                    expected[r], 2e-6f)
-            << "row " << r;
+  const struct {
+    Vector3 eye, target, up;
+  } cameras[] = {
+      {{0.0f, 0.3125f, 0.0f}, {0.3125f, 0.0f, -1.0f}, {0.0f, 1.0f, 0.0f}},
+      {{3.0f, 2.0f, -4.0f}, {3.001f, -5.0f, -4.0f}, {0.0f, 1.0f, 0.0f}},  // nearly straight down
+      {{0.0f, 0.5f, 199.8f}, {0.0f, 0.5f, 0.0f}, {0.0f, 1.0f, 0.0f}},     // out at the far plane
+      {{-196.706f, 0.5f, 0.0f}, {0.0f, 0.5f, 0.0f}, {0.0f, 0.0f, 1.0f}},  // up not upright
+  };
+  for (const auto& c : cameras) {
+    Camera camera;
+    camera.place(c.eye.x, c.eye.y, c.eye.z, c.target.x, c.target.y, c.target.z, c.up.x, c.up.y,
+                 c.up.z);
+    const float distance = (camera.target - camera.eye).length();
+    for (float d : {0.05f, -0.05f, 0.0f, 0.3f}) {
+      SCOPED_TRACE(::testing::Message() << "eye " << c.eye.x << ", offset " << d);
+      glMatrixMode(GL_MODELVIEW);
+      glLoadIdentity();
+      d == 0.0f ? camera.applyView() : camera.applyOffsetView(d);
+      float m[16];
+      glGetFloatv(GL_MODELVIEW_MATRIX, m);
+      Matrix4 made;
+      camera.viewMatrix(d, made);
+      const float scale = 1.0f + camera.eye.length() + camera.target.length();
+      for (int i = 0; i < 16; ++i) EXPECT_NEAR(made[i], m[i], 4e-7f * scale) << "element " << i;
+      // Where the unshifted eye and target land in the shifted eye's space.
+      for (const auto& [point, z] :
+           {std::pair{camera.eye, 0.0f}, std::pair{camera.target, -distance}}) {
+        const float expected[3] = {-d, 0.0f, z};
+        for (int r = 0; r < 3; ++r)
+          EXPECT_NEAR(m[r] * point.x + m[4 + r] * point.y + m[8 + r] * point.z + m[12 + r],
+                      expected[r], 2e-6f * scale)
+              << "row " << r;
+      }
     }
   }
 }

@@ -609,7 +609,7 @@ TEST_F(Differential, FarPlaneSweepIsThePlainFrame) {
       glViewport(0, 0, size, size);
       demo.renderTargets.bind(eye.targets.colour);
       glLoadIdentity();
-      applyEyeView(demo, eye);
+      applyEyeView(eye);
       if (demo.shaderPrograms.ready()) demo.shaderPrograms.unuse();
       glDisable(GL_TEXTURE_2D);
       glDisable(GL_LIGHTING);
