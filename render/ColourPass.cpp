@@ -132,10 +132,10 @@ void drawSceneColour(DemoRecord& demo, const Frame& frame, const EyeView& eye, G
   RenderTargetSet& targets = demo.renderTargets;
   SceneColour& kept = demo.colourPass.eye[eye.side == EyeSide::Right ? 1 : 0];
   const std::uint64_t key = viewKey(demo, eye);
-  const float lowest = lowestSeenReceiver(demo);
+  const float lowest = frame.lowestSeenReceiver;
   std::vector<AxisBox> marks;
   bool framed = !demo.characters || demo.characters->shadowReaches(lightDirection(), lowest, marks);
-  marks.push_back(waterShadowReach(lowest));
+  marks.push_back(frame.waterShadowSeen);
   marks.erase(std::remove_if(
                   marks.begin(), marks.end(),
                   [&eye](const AxisBox& box) { return eye.volume.excludesBox(box.low, box.high); }),

@@ -2,6 +2,7 @@
 
 #include "gl/Projection.h"
 #include "render/DemoRecord.h"
+#include "render/Water.h"
 
 Frame frameOf(const DemoRecord& demo, bool plain) {
   Frame frame;
@@ -9,6 +10,9 @@ Frame frameOf(const DemoRecord& demo, bool plain) {
   frame.plain = plain || !demo.passShadersShipped;
   frame.eyeCount = demo.stereoEnabled != 0 ? 2 : 1;
   for (int i = 0; i < frame.eyeCount; ++i) frame.eye[i] = eyeOf(demo, i);
+  frame.lowestReceiver = lowestReceiver(demo.worldScene);
+  frame.lowestSeenReceiver = lowestSeenReceiver(demo);
+  frame.waterShadowSeen = waterShadowReach(frame.lowestSeenReceiver);
   return frame;
 }
 

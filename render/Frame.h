@@ -31,6 +31,11 @@ struct Frame {
   bool plain = false;
   EyeView eye[2];  // the single view or the left eye, then the right eye
   int eyeCount = 1;
+  // How low shadows fall: on anything at all, and on what an eye of the
+  // frame can see; and where the water's shadow reaches down to the latter.
+  float lowestReceiver = 0.0f;
+  float lowestSeenReceiver = 0.0f;
+  AxisBox waterShadowSeen;
 };
 
 Frame frameOf(const DemoRecord& demo, bool plain);

@@ -36,13 +36,13 @@ bool restoreShadowOfScene(DemoRecord& demo) {
   return keeps.shadowOfScene.restore(demo.renderTargets, ShadowTarget, generation);
 }
 
-void findWaterReceivers(DemoRecord& demo) {
+void findWaterReceivers(DemoRecord& demo, const Frame& frame) {
   ShadowPassKeeps::WaterReceivers& found = demo.shadowPass.water;
   const Scene& scene = demo.worldScene;
   found = ShadowPassKeeps::WaterReceivers();
   found.generation = scene.generation;
   found.valid = true;
-  const AxisBox reach = waterShadowReach(lowestReceiver(scene));
+  const AxisBox reach = waterShadowReach(frame.lowestReceiver);
   for (std::int32_t m = 0; m < scene.meshCount; ++m) {
     const SceneMesh& mesh = scene.meshes[m];
     for (const ScenePiece& piece : mesh.pieces) {
@@ -92,15 +92,15 @@ void drawWaterShadow(DemoRecord& demo, const Frame& frame, const std::function<v
     return;
   }
   const ShadowPassKeeps::WaterReceivers& found = demo.shadowPass.water;
-  if (!found.valid || found.generation != scene.generation) findWaterReceivers(demo);
+  if (!found.valid || found.generation != scene.generation) findWaterReceivers(demo, frame);
 
   auto seen = [&frame](const AxisBox& box) {
     for (int e = 0; e < frame.eyeCount; ++e)
       if (!frame.eye[e].volume.excludesBox(box.low, box.high)) return true;
     return false;
   };
-  const float lowest = lowestSeenReceiver(demo);
-  const AxisBox reach = waterShadowReach(lowest);
+  const float lowest = frame.lowestSeenReceiver;
+  const AxisBox& reach = frame.waterShadowSeen;
   ShadowTiles tiles = drawn;
   tiles.clear();
   for (std::size_t p = 0; p < found.pieces.size(); ++p) {
@@ -172,8 +172,8 @@ void shadowPass(DemoRecord& demo, const Frame& frame) {
     // The characters whose shadows an eye of this frame can see: the others
     // would cost only their triangles.
     const ViewVolume seen[2] = {frame.eye[0].volume, frame.eye[1].volume};
-    const std::vector<std::int32_t> casters = characters->shadowCasters(
-        seen, frame.eyeCount, lightDirection(), lowestReceiver(demo.worldScene));
+    const std::vector<std::int32_t> casters =
+        characters->shadowCasters(seen, frame.eyeCount, lightDirection(), frame.lowestReceiver);
     for (std::int32_t i : casters) {
       AxisBox box;
       characters->boxAround(i, box.low, box.high);
