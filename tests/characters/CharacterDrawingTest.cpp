@@ -176,7 +176,7 @@ TEST_F(CharacterDrawing, BonesOfNegativeRadiusAreNamedInOneLogEntry) {
   // The second and third bones stand beside the first, which alone is drawn.
   for (const bool negative : {false, true}) {
     SCOPED_TRACE(negative);
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
     TestDir::write("Log.txt", "");
     const std::string sign = negative ? "-" : "";
     const std::string frame = "  0 0 0 0 0 0 1  200 0 0 0 0 0 1  -200 0 0 0 0 0 1";

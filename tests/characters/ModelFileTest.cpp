@@ -79,7 +79,7 @@ TEST(ModelFile, BrokenFilesAreRejectedWithOneEntrySayingWhy) {
   for (const auto& [contents, why] : cases) {
     SCOPED_TRACE(contents ? contents : "(no file)");
     TestDir dir;
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
     if (contents) TestDir::write("Models/capsuleman.txt", contents);
     CharacterModel model;
     EXPECT_FALSE(model.load("Models/capsuleman.txt"));

@@ -208,7 +208,7 @@ class Manager : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_CHARACTER_GL();  // the model builds its capsule lists
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
   }
   TestDir dir;
 };
@@ -249,7 +249,7 @@ TEST_F(Manager, UnusableFilesLeaveADemoWithoutCharacters) {
   for (const auto& [modelText, waypointText, entry] : cases) {
     SCOPED_TRACE(entry);
     TestDir caseDir;
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
     if (modelText) TestDir::write("Models/capsuleman.txt", modelText);
     TestDir::write("scene/waypoints.txt", waypointText);
     CharacterManager manager;
