@@ -23,7 +23,7 @@ void traceView() {
   const Vector3 view = (demoCamera.target - demoCamera.eye).normalized();
   const Vector3& eye = demoCamera.eye;
   std::fprintf(viewTrace, "%lu %.6f %.6f %.6f %.6f %.6f %.6f %.7f\n", ++updates, view.x, view.y,
-               view.z, eye.x, eye.y, eye.z, pitchTotal);
+               view.z, eye.x, eye.y, eye.z, demoCamera.pitchTotal);
   std::fflush(viewTrace);
 }
 

@@ -27,7 +27,7 @@ class UpdateFrameTest : public ::testing::Test {
     waterMove = 0.0f;
     keepRunning = 1;
     characters = nullptr;
-    resetFrameTimer();
+    demoCamera.timer.reset();
     system.focus = window.window;
     demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
     // Placing rests the cursor at the centre, so the mouse turns nothing by itself.
@@ -113,7 +113,8 @@ TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
   const Vector3 eye = demoCamera.eye;
   const Vector3 target = demoCamera.target;
   hold({ws::VkF2});
-  system.cursor = ws::Point{(mouseAreaWidth >> 1) + 40, (mouseAreaHeight >> 1) - 10};
+  system.cursor =
+      ws::Point{(demoCamera.mouseAreaWidth >> 1) + 40, (demoCamera.mouseAreaHeight >> 1) - 10};
   system.mmTime = 1000;
   updateFrame(500);
   system.mmTime = 2000;
@@ -129,9 +130,10 @@ TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
   system.mmTime = 3000;
   updateFrame(500);
   ASSERT_EQ(system.cursorMoves.size(), 1u);
-  EXPECT_EQ(system.cursor.x, mouseAreaWidth >> 1);
+  EXPECT_EQ(system.cursor.x, demoCamera.mouseAreaWidth >> 1);
   EXPECT_EQ(((demoCamera.target - demoCamera.eye) - (target - eye)).length(), 0.0f);
-  system.cursor = ws::Point{(mouseAreaWidth >> 1) + 40, (mouseAreaHeight >> 1) - 10};
+  system.cursor =
+      ws::Point{(demoCamera.mouseAreaWidth >> 1) + 40, (demoCamera.mouseAreaHeight >> 1) - 10};
   for (std::uint32_t time : {4000u, 5000u}) {
     system.mmTime = time;
     updateFrame(500);
