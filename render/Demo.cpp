@@ -66,6 +66,9 @@ constexpr float eyeOffsetPerMs = 0.00001f;
 constexpr float waterPhasePerMs = 0.0001f;
 constexpr float waterPhaseLimit = 2000.0f;
 
+// Moves into the demo record.
+ViewTrace viewTrace;
+
 bool vertexBuffersAvailable() { return glGenBuffersARB && glBindBufferARB && glBufferDataARB; }
 
 bool keyHeld(int virtualKey) { return demoKeys->held[virtualKey] == 1; }
@@ -130,7 +133,7 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
   }
 
   glEnable(GL_CULL_FACE);
-  openViewTrace();
+  viewTrace.open();
   return true;
 }
 
@@ -162,11 +165,11 @@ void updateFrame(std::uint32_t elapsedMs) {
 
   waterMove += static_cast<float>(elapsedMs) * waterPhasePerMs;
   if (waterMove > waterPhaseLimit) waterMove = 0.0f;
-  traceView();
+  viewTrace.trace(demoCamera);
 }
 
 void shutdownDemo() {
-  closeViewTrace();
+  viewTrace.close();
   if (characters) {
     characters->release();
     delete characters;
