@@ -66,14 +66,17 @@ constexpr float eyeOffsetPerMs = 0.00001f;
 constexpr float waterPhasePerMs = 0.0001f;
 constexpr float waterPhaseLimit = 2000.0f;
 
-// Moves into the demo record.
+// Both move into the demo record.
 ViewTrace viewTrace;
+GLUquadric* sharedQuadric = nullptr;
 
 bool vertexBuffersAvailable() { return glGenBuffersARB && glBindBufferARB && glBufferDataARB; }
 
 bool keyHeld(int virtualKey) { return demoKeys->held[virtualKey] == 1; }
 
 }  // namespace
+
+const GLUquadric* demoQuadric() { return sharedQuadric; }
 
 bool initDemo(RenderWindow* window, KeyStates* keys) {
   demoWindow = window;
@@ -122,7 +125,7 @@ bool initDemo(RenderWindow* window, KeyStates* keys) {
   }
 
   characters = new CharacterManager;
-  characters->initialize();
+  characters->initialize(sharedQuadric);
 
   // The upload needs buffer objects; without them the world stays empty
   // rather than keeping meshes whose buffers were never made.

@@ -21,3 +21,6 @@ extern CharacterManager* characters;
 // Whether the passes run the shaders the program ships; without them every
 // frame is drawn plain.
 extern bool passShadersShipped;
+// The quadric initDemo makes for the characters' capsules; shutdownDemo
+// deletes it.
+const GLUquadric* demoQuadric();

@@ -82,7 +82,7 @@ TEST(ModelFile, BrokenFilesAreRejectedWithOneEntrySayingWhy) {
     Log::instance().truncateAtNextWrite();
     if (contents) TestDir::write("Models/capsuleman.txt", contents);
     CharacterModel model;
-    EXPECT_FALSE(model.load("Models/capsuleman.txt"));
+    EXPECT_FALSE(model.load("Models/capsuleman.txt", nullptr));
     EXPECT_EQ(TestDir::logEntries(), std::vector<std::string>{"Model Loading Error: " + why + "!"});
     EXPECT_FALSE(model.loaded());
     EXPECT_EQ(model.boneCount(), 0);

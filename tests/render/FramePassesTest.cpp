@@ -10,7 +10,7 @@
 #include <string>
 
 #include "camera/Camera.h"
-#include "characters/CharacterModel.h"
+#include "characters/CharacterManager.h"
 #include "gl/Projection.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
@@ -297,14 +297,15 @@ TEST_F(FramePassesTest, ToggleRebuildsEverythingAndKeepsTheLook) {
   waterMove = 12.5f;
   demoCamera.eye = Vector3(5.0f, 2.0f, 1.0f);
   session.stop();
-  EXPECT_EQ(sharedQuadric, nullptr);
+  EXPECT_EQ(demoQuadric(), nullptr);
   EXPECT_EQ(characters, nullptr);
 
   // As after F1: the new window's initialisation, then frames.
   HeadlessGl::clearErrors();
   ASSERT_TRUE(initDemo(&session.window, &session.keys));
   session.running = true;
-  EXPECT_NE(sharedQuadric, nullptr);
+  EXPECT_NE(demoQuadric(), nullptr);
+  EXPECT_EQ(characters->quadric(), demoQuadric());
   EXPECT_EQ(compositeStyle, 3);
   EXPECT_EQ(stereoEnabled, 1);
   EXPECT_EQ(eyeOffset, 0.4f);
@@ -386,7 +387,7 @@ TEST_F(MissingExtensionTest, EveryStyleRunsWithWhatIsLeft) {
       EXPECT_TRUE(near(readWindow().at(W / 8, 20), 0, 0, 255));
     }
     session.stop();
-    EXPECT_EQ(sharedQuadric, nullptr);
+    EXPECT_EQ(demoQuadric(), nullptr);
     setExtensionStringSource(nullptr);
     HeadlessGl::windowSystem().procLookup = saved;
   }
