@@ -25,7 +25,7 @@ class UpdateFrameTest : public ::testing::Test {
     stereoEnabled = 0;
     eyeOffset = 0.0f;
     waterMove = 0.0f;
-    keepRunning = 1;
+    window.keepRunning = 1;
     characters = nullptr;
     demoCamera.timer.reset();
     system.focus = window.window;
@@ -145,18 +145,18 @@ TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
 TEST_F(UpdateFrameTest, EscapeAndF1PostTheirRequests) {
   updateFrame(16);
   EXPECT_TRUE(system.posted.empty());
-  EXPECT_EQ(keepRunning, 1);
+  EXPECT_EQ(window.keepRunning, 1);
 
   hold({ws::VkF1});
   updateFrame(16);
   EXPECT_EQ(postedMessages(), std::vector<std::uint32_t>{MSG_TOGGLE_SCREEN_MODE});
-  EXPECT_EQ(keepRunning, 1);
+  EXPECT_EQ(window.keepRunning, 1);
 
   system.posted.clear();
   hold({ws::VkEscape});
   updateFrame(16);
   EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(window.keepRunning, 0);
 
   // Held keys act again on every frame.
   system.posted.clear();
@@ -186,7 +186,7 @@ TEST_F(UpdateFrameTest, KeysTappedBetweenUpdatesActOnceAndHeldKeysEveryUpdate) {
   const Vector3 eye = demoCamera.eye;
   update(1200);
   EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(window.keepRunning, 0);
   EXPECT_EQ(compositeStyle, 2);
   const float moved = (demoCamera.eye - eye).length();
   EXPECT_GT(moved, 0.0f);
