@@ -87,14 +87,14 @@ int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
   }
 
   int status = 0;
-  keepRunning = 1;
-  wantFullscreen = window.fullscreen;
+  window.keepRunning = 1;
+  window.wantFullscreen = window.fullscreen;
   do {
-    window.fullscreen = wantFullscreen;
+    window.fullscreen = window.wantFullscreen;
     if (!openRenderWindow(&window)) {
       dialogs.messageBox(nullptr, "Error Creating OpenGL Window", "Error",
                          ws::MbOk | ws::MbIconExclamation);
-      keepRunning = 0;
+      window.keepRunning = 0;
       status = 1;
       break;
     }
@@ -105,7 +105,7 @@ int runApplication(ws::InstanceHandle instance, const DemoHooks& hooks) {
     }
     hooks.shutdown();
     closeRenderWindow(&window);
-  } while (keepRunning == 1);
+  } while (window.keepRunning == 1);
 
   ws::windowing().unregisterClass(app.className, app.instance);
   return status;

@@ -205,7 +205,7 @@ ws::LResult renderWindowProc(ws::WindowHandle handle, std::uint32_t message, ws:
       if (wParam == ws::ScScreenSave || wParam == ws::ScMonitorPower) return 0;
       break;
     case MSG_TOGGLE_SCREEN_MODE:
-      wantFullscreen = wantFullscreen == 1 ? 0 : 1;
+      window->wantFullscreen = window->wantFullscreen == 1 ? 0 : 1;
       ws::messageQueue().postMessage(handle, ws::MsgQuit, 0, 0);
       break;
     default:

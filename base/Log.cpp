@@ -6,8 +6,6 @@ namespace {
 const char* const logFileName = "Log.txt";
 }
 
-bool truncatePending = true;
-
 Log& Log::instance() {
   static Log* log = new Log;  // never destroyed: entries may be written during exit
   return *log;
@@ -15,9 +13,9 @@ Log& Log::instance() {
 
 void Log::write(const char* text) {
   std::FILE* file = nullptr;
-  if (truncatePending) {
+  if (truncatePending_) {
     file = std::fopen(logFileName, "w");
-    truncatePending = false;
+    truncatePending_ = false;
   } else {
     file = std::fopen(logFileName, "a");
   }

@@ -6,17 +6,18 @@
 #include <cstdint>
 #include <string>
 
-// Set at program start; cleared by the first write, whether or not it opened the file.
-extern bool truncatePending;
-
 class Log {
  public:
   static Log& instance();
   void write(const char* text);
   void write(const std::string& text);
+  // As at program start: the next write starts the file afresh.
+  void truncateAtNextWrite() { truncatePending_ = true; }
 
  private:
   Log() = default;
+  // Cleared by the first write, whether or not it opened the file.
+  bool truncatePending_ = true;
 };
 
 std::string toDecimalText(std::int32_t value);

@@ -56,21 +56,23 @@ struct Walkers {
   explicit Walkers(int count) : manager(count) {
     ready = HeadlessGl::ensure() && initMultitextureExtensions();
     if (!ready) return;
-    if (!sharedQuadric) {
-      sharedQuadric = gluNewQuadric();
-      gluQuadricTexture(sharedQuadric, GL_TRUE);
-      gluQuadricNormals(sharedQuadric, GLU_SMOOTH);
-    }
+    quadric = gluNewQuadric();
+    gluQuadricTexture(quadric, GL_TRUE);
+    gluQuadricNormals(quadric, GLU_SMOOTH);
     TestDir::write("Models/capsuleman.txt",
                    fileText(std::string(NPR_DATA_DIR) + "/Models/capsuleman.txt"));
     TestDir::write("scene/waypoints.txt", waypointText());
     std::srand(1);
-    manager.initialize();
+    manager.initialize(quadric);
     ready = manager.placedCount() == count;
     for (int frame = 0; ready && frame < 300; ++frame) manager.update(16.0f);
   }
+  ~Walkers() {
+    if (quadric) gluDeleteQuadric(quadric);
+  }
   TestDir dir;
   CharacterManager manager;
+  GLUquadric* quadric = nullptr;
   bool ready = false;
 };
 

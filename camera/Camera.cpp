@@ -8,23 +8,12 @@
 #include "platform/Input.h"
 #include "platform/Types.h"
 
-float pitchTotal = 0.0f;
-std::int32_t mouseAreaWidth = 800;
-std::int32_t mouseAreaHeight = 600;
-float lastFrameTime = 0.0f;
-float frameSeconds = 0.0f;
-
 namespace {
 
 constexpr float moveSpeed = 0.5f;       // scene units per second
 constexpr float mouseRadians = 0.002f;  // per pixel of cursor movement
 constexpr float pitchUpLimit = 1.0f;
 constexpr float pitchDownLimit = -1.4f;
-
-// Whole milliseconds, so that intervals stay exact however long the machine
-// has been up; the unsigned difference also survives the clock's wrap.
-std::uint32_t lastFrameMillis = 0;
-bool frameTimerStarted = false;
 
 Vector3 cross(const Vector3& a, const Vector3& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
@@ -48,18 +37,18 @@ void lookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
 
 }  // namespace
 
-void tickFrameTimer() {
+void FrameTimer::tick() {
   const std::uint32_t now = ws::clock().multimediaTime();
-  const std::uint32_t elapsed = frameTimerStarted ? now - lastFrameMillis : 0;
+  const std::uint32_t elapsed = started_ ? now - lastFrameMillis_ : 0;
   frameSeconds = static_cast<float>(elapsed / 1000.0);
-  lastFrameMillis = now;
+  lastFrameMillis_ = now;
   lastFrameTime = static_cast<float>(now / 1000.0);
-  frameTimerStarted = true;
+  started_ = true;
 }
 
-void resetFrameTimer() {
-  lastFrameMillis = 0;
-  frameTimerStarted = false;
+void FrameTimer::reset() {
+  lastFrameMillis_ = 0;
+  started_ = false;
   lastFrameTime = 0.0f;
   frameSeconds = 0.0f;
 }
@@ -90,7 +79,7 @@ void Camera::step() {
   side = sideAxis();
   applyMouse();
   applyKeys();
-  tickFrameTimer();
+  timer.tick();
 }
 
 void Camera::applyMouse() {
@@ -132,7 +121,7 @@ void Camera::applyMouse() {
 }
 
 void Camera::applyKeys() {
-  const float speed = frameSeconds * moveSpeed;
+  const float speed = timer.frameSeconds * moveSpeed;
   if (held(ws::VkUp) || held('W')) walk(speed);
   if (held(ws::VkDown) || held('S')) walk(-speed);
   if (held(ws::VkLeft) || held('A')) sidestep(-speed);

@@ -7,12 +7,35 @@
 #include "base/Math.h"
 #include "gl/ViewVolume.h"
 
+// Measures the seconds since the previous tick; the very first tick (or the
+// first after reset) measures 0.
+struct FrameTimer {
+  float lastFrameTime = 0.0f;
+  float frameSeconds = 0.0f;
+
+  void tick();
+  void reset();
+
+ private:
+  // Whole milliseconds, so that intervals stay exact however long the
+  // machine has been up; the unsigned difference also survives the wrap.
+  std::uint32_t lastFrameMillis_ = 0;
+  bool started_ = false;
+};
+
 class Camera {
  public:
   Vector3 eye{0.0f, 0.0f, 0.0f};
   Vector3 target{0.0f, 1.0f, 0.5f};
   Vector3 up{0.0f, 0.0f, 1.0f};
   Vector3 side{0.0f, 0.0f, 0.0f};
+  // The pitch used up; placing the camera again keeps it.
+  float pitchTotal = 0.0f;
+  // The pointer is held at this area's centre.
+  std::int32_t mouseAreaWidth = 800;
+  std::int32_t mouseAreaHeight = 600;
+  // Scales the keyboard flight; ticked by every step.
+  FrameTimer timer;
 
   void place(float eyeX, float eyeY, float eyeZ, float targetX, float targetY, float targetZ,
              float upX, float upY, float upZ);
@@ -50,14 +73,3 @@ class Camera {
   // keeps the last usable one.
   Vector3 sideAxis() const;
 };
-
-extern float pitchTotal;
-extern std::int32_t mouseAreaWidth;
-extern std::int32_t mouseAreaHeight;
-extern float lastFrameTime;
-extern float frameSeconds;
-
-// Measures the seconds since the previous tick; the very first tick of a run
-// (or after resetFrameTimer) measures 0.
-void tickFrameTimer();
-void resetFrameTimer();

@@ -1,33 +1,26 @@
 #include "camera/ViewTrace.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "camera/Camera.h"
 
-namespace {
-std::FILE* viewTrace = nullptr;
-bool opened = false;
-unsigned long updates = 0;
-}  // namespace
-
-void openViewTrace() {
+void ViewTrace::open() {
   const char* name = std::getenv("NPR_VIEW_TRACE");
-  if (!name || viewTrace) return;
-  viewTrace = std::fopen(name, opened ? "a" : "w");
-  opened = true;
+  if (!name || file_) return;
+  file_ = std::fopen(name, opened_ ? "a" : "w");
+  opened_ = true;
 }
 
-void traceView(const Camera& camera) {
-  if (!viewTrace) return;
+void ViewTrace::trace(const Camera& camera) {
+  if (!file_) return;
   const Vector3 view = (camera.target - camera.eye).normalized();
   const Vector3& eye = camera.eye;
-  std::fprintf(viewTrace, "%lu %.6f %.6f %.6f %.6f %.6f %.6f %.7f\n", ++updates, view.x, view.y,
-               view.z, eye.x, eye.y, eye.z, pitchTotal);
-  std::fflush(viewTrace);
+  std::fprintf(file_, "%lu %.6f %.6f %.6f %.6f %.6f %.6f %.7f\n", ++updates_, view.x, view.y,
+               view.z, eye.x, eye.y, eye.z, camera.pitchTotal);
+  std::fflush(file_);
 }
 
-void closeViewTrace() {
-  if (viewTrace) std::fclose(viewTrace);
-  viewTrace = nullptr;
+void ViewTrace::close() {
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
 }

@@ -30,11 +30,16 @@ CharacterManager::CharacterManager(std::int32_t characterCount)
 
 CharacterManager::~CharacterManager() = default;
 
+void CharacterManager::initialize(GLUquadric* quadric) {
+  quadric_ = quadric;
+  initialize();
+}
+
 void CharacterManager::initialize() {
   Log& log = Log::instance();
   log.write("Starting NPR Demo...");
   log.write("Loading Models...");
-  const bool modelRead = model_.load("Models/capsuleman.txt");
+  const bool modelRead = model_.load("Models/capsuleman.txt", quadric_);
   log.write("Loading Waypoints...");
   network_.clear();
   const bool networkRead = network_.load("scene/waypoints.txt");

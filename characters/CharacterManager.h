@@ -18,6 +18,10 @@ class CharacterManager : public DemoComponent {
   // The demo always walks twenty; other counts serve measurements.
   explicit CharacterManager(std::int32_t characterCount = 20);
   ~CharacterManager() override;
+  // The model's capsules are compiled with `quadric`, which the caller makes
+  // and deletes; it is kept for initializing again.
+  void initialize(GLUquadric* quadric);
+  // Again, with the quadric given last (none before the first).
   void initialize() override;
   // Every character.
   void draw() override;
@@ -52,6 +56,7 @@ class CharacterManager : public DemoComponent {
   Character& character(std::int32_t index) { return characters_[index]; }
   const CharacterModel& model() const { return model_; }
   const WaypointNetwork& network() const { return network_; }
+  GLUquadric* quadric() const { return quadric_; }
 
  private:
   // Declared so that the characters go first, then the network, then the model.
@@ -61,4 +66,5 @@ class CharacterManager : public DemoComponent {
   std::int32_t characterCount_;
   std::int32_t placed_ = 0;
   std::int32_t drawn_ = 0;
+  GLUquadric* quadric_ = nullptr;
 };

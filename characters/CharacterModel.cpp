@@ -60,8 +60,6 @@ Quaternion convertRotation(const Quaternion& fileRotation) {
 
 }  // namespace
 
-GLUquadric* sharedQuadric = nullptr;
-
 // Playback steps through the model's clips, so it lives with the model.
 void AnimationState::startClip(std::int32_t clipIndex) {
   clip = clipIndex;
@@ -92,8 +90,8 @@ void AnimationState::advance(float elapsedMs) {
   }
 }
 
-void drawCapsule(float r, float length) {
-  if (!sharedQuadric) return;
+void drawCapsule(GLUquadric* quadric, float r, float length) {
+  if (!quadric) return;
   // Each primitive's local transform is repeated on the texture matrix so the
   // shaders see the same placement as the modelview.
   glMatrixMode(GL_TEXTURE);
@@ -103,7 +101,7 @@ void drawCapsule(float r, float length) {
   glColor3f(0.9f, 0.9f, 0.9f);
   glPushMatrix();
   glTranslatef(0.0f, r, 0.0f);
-  gluSphere(sharedQuadric, r, 8, 8);
+  gluSphere(quadric, r, 8, 8);
   glPopMatrix();
 
   glMatrixMode(GL_TEXTURE);
@@ -113,7 +111,7 @@ void drawCapsule(float r, float length) {
 
   glPushMatrix();
   glTranslatef(0.0f, length - r, 0.0f);
-  gluSphere(sharedQuadric, r, 8, 8);
+  gluSphere(quadric, r, 8, 8);
   glPopMatrix();
 
   glMatrixMode(GL_TEXTURE);
@@ -126,7 +124,7 @@ void drawCapsule(float r, float length) {
   glPushMatrix();
   glTranslatef(0.0f, r, 0.0f);
   glRotatef(270.0f, 1.0f, 0.0f, 0.0f);  // the cylinder's +z onto +y
-  gluCylinder(sharedQuadric, r, r, length - 2.0f * r, 8, 1);
+  gluCylinder(quadric, r, r, length - 2.0f * r, 8, 1);
   glPopMatrix();
 
   glMatrixMode(GL_TEXTURE);
@@ -277,7 +275,7 @@ bool CharacterModel::parse(std::istream& in, std::string& error) {
   return true;
 }
 
-bool CharacterModel::load(const char* path) {
+bool CharacterModel::load(const char* path, GLUquadric* quadric) {
   clear();
   std::ifstream in(path);
   if (!in) {
@@ -299,7 +297,7 @@ bool CharacterModel::load(const char* path) {
   for (Bone& bone : bones_) {
     bone.list = glGenLists(1);
     glNewList(bone.list, GL_COMPILE);
-    drawCapsule(bone.radius, bone.length);
+    drawCapsule(quadric, bone.radius, bone.length);
     glEndList();
   }
   return true;

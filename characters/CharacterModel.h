@@ -30,14 +30,10 @@ struct AnimationClip {
   float rate = 0.0f;  // phase per millisecond
 };
 
-// The quadric every capsule is compiled with; the demo makes it for each GL
-// context and deletes it with the context's other resources.
-extern GLUquadric* sharedQuadric;
-
 // Draws a capsule along +y from 0 to length into the current modelview, with
-// the shared quadric, and mirrors every local transform on the active unit's
-// texture matrix (which it leaves as it found it).
-void drawCapsule(float radius, float length);
+// `quadric` (nothing without one), and mirrors every local transform on the
+// active unit's texture matrix (which it leaves as it found it).
+void drawCapsule(GLUquadric* quadric, float radius, float length);
 
 class CharacterModel {
  public:
@@ -48,9 +44,9 @@ class CharacterModel {
   CharacterModel(const CharacterModel&) = delete;
   CharacterModel& operator=(const CharacterModel&) = delete;
 
-  // Reads the model and compiles one capsule list per bone. A missing or
-  // broken file leaves the model empty and writes one log entry.
-  bool load(const char* path);
+  // Reads the model and compiles one capsule list per bone with `quadric`. A
+  // missing or broken file leaves the model empty and writes one log entry.
+  bool load(const char* path, GLUquadric* quadric);
   // The reading alone, without GL; on failure `error` says what is wrong and
   // the model is left empty.
   bool parse(std::istream& in, std::string& error);

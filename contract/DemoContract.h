@@ -34,12 +34,13 @@ struct RenderWindow {
   std::int32_t fullscreen = 0;
   std::int32_t visible = 0;
   std::uint32_t lastTick = 0;
+  // The shell's outer loop: whether another window follows this one once
+  // its inner loop ends, and in which screen mode.
+  std::int32_t keepRunning = 0;
+  std::int32_t wantFullscreen = 0;
 };
 
 constexpr std::uint32_t MSG_TOGGLE_SCREEN_MODE = ws::MsgUser + 1;
-
-extern std::int32_t keepRunning;
-extern std::int32_t wantFullscreen;
 
 // The shell's half, for the renderer: both only post to the window's queue,
 // which the shell's loop answers.

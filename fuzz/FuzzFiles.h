@@ -40,7 +40,7 @@ inline void writeFile(const char* name, const std::uint8_t* data, std::size_t si
 }
 
 // Starts the log afresh, so that it holds one run's entries only.
-inline void restartLog() { truncatePending = true; }
+inline void restartLog() { Log::instance().truncateAtNextWrite(); }
 
 inline std::vector<std::string> logEntries() {
   std::ifstream in("Log.txt");

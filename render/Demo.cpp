@@ -110,10 +110,10 @@ bool initDemo(DemoRecord& demo, RenderWindow* window, KeyStates* keys) {
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
 
   // The character model compiles its capsules with this quadric.
-  if (sharedQuadric) gluDeleteQuadric(sharedQuadric);
-  sharedQuadric = gluNewQuadric();
-  gluQuadricTexture(sharedQuadric, GL_TRUE);
-  gluQuadricNormals(sharedQuadric, GLU_SMOOTH);
+  if (demo.sharedQuadric) gluDeleteQuadric(demo.sharedQuadric);
+  demo.sharedQuadric = gluNewQuadric();
+  gluQuadricTexture(demo.sharedQuadric, GL_TRUE);
+  gluQuadricNormals(demo.sharedQuadric, GLU_SMOOTH);
 
   demo.demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
 
@@ -122,7 +122,7 @@ bool initDemo(DemoRecord& demo, RenderWindow* window, KeyStates* keys) {
   }
 
   demo.characters = std::make_unique<CharacterManager>();
-  demo.characters->initialize();
+  demo.characters->initialize(demo.sharedQuadric);
 
   // The upload needs buffer objects; without them the world stays empty
   // rather than keeping meshes whose buffers were never made.
@@ -133,7 +133,7 @@ bool initDemo(DemoRecord& demo, RenderWindow* window, KeyStates* keys) {
   }
 
   glEnable(GL_CULL_FACE);
-  openViewTrace();
+  demo.viewTrace.open();
   return true;
 }
 
@@ -166,11 +166,11 @@ void updateFrame(DemoRecord& demo, std::uint32_t elapsedMs) {
 
   demo.waterMove += static_cast<float>(elapsedMs) * waterPhasePerMs;
   if (demo.waterMove > waterPhaseLimit) demo.waterMove = 0.0f;
-  traceView(demo.demoCamera);
+  demo.viewTrace.trace(demo.demoCamera);
 }
 
 void shutdownDemo(DemoRecord& demo) {
-  closeViewTrace();
+  demo.viewTrace.close();
   if (demo.characters) {
     demo.characters->release();
     demo.characters.reset();
@@ -193,9 +193,9 @@ void shutdownDemo(DemoRecord& demo) {
 
   // A new quadric is made at every initialisation; without this each
   // screen-mode toggle would leak one.
-  if (sharedQuadric) {
-    gluDeleteQuadric(sharedQuadric);
-    sharedQuadric = nullptr;
+  if (demo.sharedQuadric) {
+    gluDeleteQuadric(demo.sharedQuadric);
+    demo.sharedQuadric = nullptr;
   }
 
 #if defined(__GLIBC__)

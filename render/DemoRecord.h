@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "camera/Camera.h"
+#include "camera/ViewTrace.h"
 #include "characters/CharacterManager.h"
 #include "contract/DemoContract.h"
 #include "gl/GlApi.h"
@@ -31,12 +32,16 @@ struct DemoRecord {
   float eyeOffset = 0.0f;  // -1 to 1
   float waterMove = 0.0f;  // 0 to 2000
   Camera demoCamera;
+  ViewTrace viewTrace;
 
   // Made by each initialisation and released by its teardown.
   ShaderProgramSet shaderPrograms;
   RenderTargetSet renderTargets;
   GLuint textureIds[TextureCount] = {};
   Scene worldScene;
+  // The characters draw their capsules with it; made before them and
+  // deleted after them.
+  GLUquadric* sharedQuadric = nullptr;
   std::unique_ptr<CharacterManager> characters;
   // Whether the passes run the shaders the program ships; without them
   // every frame is drawn plain.

@@ -68,6 +68,10 @@ class ShellTest : public ::testing::Test {
   size_t count(const std::string& call) const {
     return static_cast<size_t>(std::count(system.calls.begin(), system.calls.end(), call));
   }
+  // The record the program's window was made with.
+  const RenderWindow& shellWindow() const {
+    return *static_cast<const RenderWindow*>(system.created.at(0).createParam);
+  }
   std::vector<std::string> boxTexts() const {
     std::vector<std::string> texts;
     for (const auto& box : system.boxes) texts.push_back(box.text);
@@ -167,9 +171,9 @@ TEST_F(WindowProcTest, SizeKindsSetVisibility) {
 }
 
 TEST_F(WindowProcTest, CloseRequestsQuitWithoutDestroyingTheWindow) {
-  keepRunning = 1;
+  window.keepRunning = 1;
   EXPECT_EQ(send(ws::MsgClose), 0);
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(window.keepRunning, 0);
   ASSERT_EQ(system.posted.size(), 1u);
   EXPECT_EQ(system.posted[0].window, handle);
   EXPECT_EQ(system.posted[0].message, ws::MsgQuit);
@@ -188,17 +192,17 @@ TEST_F(WindowProcTest, ScreenSaverAndMonitorPowerAreRefused) {
 }
 
 TEST_F(WindowProcTest, ToggleFlipsTheNextModeAndQuitsTheInnerLoopOnly) {
-  keepRunning = 1;
-  wantFullscreen = 1;
+  window.keepRunning = 1;
+  window.wantFullscreen = 1;
   send(MSG_TOGGLE_SCREEN_MODE);
-  EXPECT_EQ(wantFullscreen, 0);
+  EXPECT_EQ(window.wantFullscreen, 0);
   EXPECT_TRUE(wentToDefault());
   ASSERT_EQ(system.posted.size(), 1u);
   EXPECT_EQ(system.posted[0].message, ws::MsgQuit);
   EXPECT_EQ(system.posted[0].window, handle);
-  EXPECT_EQ(keepRunning, 1);
+  EXPECT_EQ(window.keepRunning, 1);
   send(MSG_TOGGLE_SCREEN_MODE);
-  EXPECT_EQ(wantFullscreen, 1);
+  EXPECT_EQ(window.wantFullscreen, 1);
 }
 
 TEST_F(WindowProcTest, MessagesBeforeCreationGoToTheDefault) {
@@ -302,9 +306,9 @@ TEST_F(ShellTest, ToggleRebuildsTheWindowInTheOtherModeWithoutRereadingTheConfig
   // The second window asked for full screen; refused here, so it is windowed again.
   ASSERT_EQ(system.modeRequests.size(), 1u);
   EXPECT_EQ(system.boxes.back().text, "Mode Switch Failed.\nRunning In Windowed Mode.");
-  EXPECT_EQ(wantFullscreen, 1);
+  EXPECT_EQ(shellWindow().wantFullscreen, 1);
   EXPECT_EQ(system.windowsDestroyed, 2);
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(shellWindow().keepRunning, 0);
 }
 
 TEST_F(ShellTest, KeyFlagsAreClearedForEveryNewWindow) {
@@ -411,7 +415,7 @@ TEST_F(ShellTest, FailedInitialisationQuitsAndShutsDown) {
   const std::vector<std::string> expected = {"init", "shutdown"};
   EXPECT_EQ(scripted.events, expected);
   EXPECT_EQ(system.windowsDestroyed, 1);
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(shellWindow().keepRunning, 0);
 }
 
 TEST_F(ShellTest, FailedWindowCreationReportsAndEndsWithAFailureStatus) {
@@ -424,7 +428,7 @@ TEST_F(ShellTest, FailedWindowCreationReportsAndEndsWithAFailureStatus) {
   EXPECT_TRUE(scripted.events.empty());  // neither init nor shutdown
   EXPECT_EQ(system.windowsDestroyed, 1);
   EXPECT_EQ(count("releaseDC"), 1u);
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(shellWindow().keepRunning, 0);
 }
 
 TEST_F(ShellTest, FailedCreationInFullScreenRestoresTheDisplayMode) {

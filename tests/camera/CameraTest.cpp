@@ -26,8 +26,6 @@ class CameraTest : public ::testing::Test {
   void SetUp() override {
     fake_.install();
     fake_.focus = ourWindow;
-    pitchTotal = 0.0f;
-    resetFrameTimer();
     placeDemo();
   }
   // Placed, with a first step taken so that mouse look holds the pointer.
@@ -62,7 +60,7 @@ TEST_F(CameraTest, PlaceScalesTheTargetAndPullsTheCursorToTheConfiguredCentre) {
   camera_.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
   TestDir::write("config.cfg", "1024 768");
   Config::instance().read();
-  EXPECT_EQ(mouseAreaWidth, 1023);
+  EXPECT_EQ(camera_.mouseAreaWidth, 1023);
   ASSERT_EQ(fake_.cursorMoves.size(), 1u);
   EXPECT_EQ(fake_.cursorMoves[0].x, 511);
   EXPECT_EQ(fake_.cursorMoves[0].y, 383);
@@ -119,7 +117,7 @@ TEST_F(CameraTest, MouseRightTurnsRightAndMouseUpLooksUp) {
   const int moves[][2] = {{0, 0}, {100, 0}, {0, -100}, {-40, 70}};
   for (const auto& m : moves) {
     placeDemo();
-    pitchTotal = 0.0f;
+    camera_.pitchTotal = 0.0f;
     const Vector3 before = view();
     fake_.cursorMoves.clear();
     mouse(m[0], m[1]);
@@ -141,15 +139,15 @@ TEST_F(CameraTest, PitchStopsAtItsLimitsWhileYawGoesOn) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.limit);
     placeDemo();
-    pitchTotal = 0.0f;
+    camera_.pitchTotal = 0.0f;
     const Vector3 start = view();
     mouse(0, c.push);
-    EXPECT_EQ(pitchTotal, c.limit);
+    EXPECT_EQ(camera_.pitchTotal, c.limit);
     EXPECT_NEAR(angleBetween(start, view()), std::fabs(c.limit), 1e-5f);
     EXPECT_EQ(view().y > start.y, c.limit > 0);
     const Vector3 atLimit = view();
     mouse(50, c.push);
-    EXPECT_EQ(pitchTotal, c.limit);
+    EXPECT_EQ(camera_.pitchTotal, c.limit);
     EXPECT_NEAR(elevation(view()), elevation(atLimit), 1e-5f);
     EXPECT_NEAR(wrapped(azimuth(view()) - azimuth(atLimit)), 0.1f, 1e-4f);
   }
@@ -213,14 +211,15 @@ TEST(FrameTimer, MeasuresWholeMillisecondsAcrossLongUptimesAndTheWrap) {
                {400000000, 400000016, 0.016f},
                {0xFFFFFFF0u, 0x10, 0.032f},
                {7, 7, 0.0f}};
+  FrameTimer timer;
   for (const auto& c : cases) {
-    resetFrameTimer();
+    timer.reset();
     fake.mmTime = c.first;
-    tickFrameTimer();
-    EXPECT_EQ(frameSeconds, 0.0f);
+    timer.tick();
+    EXPECT_EQ(timer.frameSeconds, 0.0f);
     fake.mmTime = c.second;
-    tickFrameTimer();
-    EXPECT_FLOAT_EQ(frameSeconds, c.seconds);
+    timer.tick();
+    EXPECT_FLOAT_EQ(timer.frameSeconds, c.seconds);
   }
 }
 

@@ -88,7 +88,7 @@ class CharacterDrawing : public ::testing::Test {
   }
   void loadModel(const std::string& contents) {
     TestDir::write("Models/capsuleman.txt", contents);
-    ASSERT_TRUE(model.load("Models/capsuleman.txt"));
+    ASSERT_TRUE(model.load("Models/capsuleman.txt", capsuleQuadric()));
     walker.attachModel(&model);
   }
 
@@ -100,7 +100,8 @@ class CharacterDrawing : public ::testing::Test {
 TEST_F(CharacterDrawing, CapsuleStandsOnItsOriginAndRestoresTheTextureMatrix) {
   for (const auto& [r, length] : {std::pair{0.05f, 0.5f}, {0.2f, 1.0f}}) {
     SCOPED_TRACE("radius " + std::to_string(r) + ", length " + std::to_string(length));
-    expectNear(drawnBounds([&] { drawCapsule(r, length); }), {-r, 0, -r, r, length, r}, 2e-3f);
+    expectNear(drawnBounds([&] { drawCapsule(capsuleQuadric(), r, length); }),
+               {-r, 0, -r, r, length, r}, 2e-3f);
     glMatrixMode(GL_TEXTURE);
     glTranslatef(0.3f, -2.0f, 7.0f);
     glRotatef(33.0f, 0.2f, 1.0f, 0.4f);
@@ -108,7 +109,7 @@ TEST_F(CharacterDrawing, CapsuleStandsOnItsOriginAndRestoresTheTextureMatrix) {
     glMatrixMode(GL_MODELVIEW);
     glTranslatef(1.0f, 2.0f, 3.0f);
     const std::vector<float> view = matrix(GL_MODELVIEW_MATRIX);
-    drawCapsule(r, length);
+    drawCapsule(capsuleQuadric(), r, length);
     expectNear(matrix(GL_MODELVIEW_MATRIX), view);
     expectNear(matrix(GL_TEXTURE_MATRIX), entry);
     glMatrixMode(GL_TEXTURE);
@@ -176,7 +177,7 @@ TEST_F(CharacterDrawing, BonesOfNegativeRadiusAreNamedInOneLogEntry) {
   // The second and third bones stand beside the first, which alone is drawn.
   for (const bool negative : {false, true}) {
     SCOPED_TRACE(negative);
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
     TestDir::write("Log.txt", "");
     const std::string sign = negative ? "-" : "";
     const std::string frame = "  0 0 0 0 0 0 1  200 0 0 0 0 0 1  -200 0 0 0 0 0 1";

@@ -1,5 +1,5 @@
-// What the character tests share: a GL context with the demo's shared
-// quadric, which the model's capsule lists are built with, and a small model.
+// What the character tests share: a GL context, a quadric made as the demo
+// makes it for building the model's capsule lists, and a small model.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,16 +11,22 @@
 #include "tests/support/HeadlessGl.h"
 #include "tests/support/TestDir.h"
 
-#define REQUIRE_CHARACTER_GL()                      \
-  do {                                              \
-    REQUIRE_HEADLESS_GL();                          \
-    ASSERT_TRUE(initMultitextureExtensions());      \
-    if (!sharedQuadric) {                           \
-      sharedQuadric = gluNewQuadric();              \
-      gluQuadricTexture(sharedQuadric, GL_TRUE);    \
-      gluQuadricNormals(sharedQuadric, GLU_SMOOTH); \
-    }                                               \
+#define REQUIRE_CHARACTER_GL()                 \
+  do {                                         \
+    REQUIRE_HEADLESS_GL();                     \
+    ASSERT_TRUE(initMultitextureExtensions()); \
   } while (0)
+
+// One for the whole test program.
+inline GLUquadric* capsuleQuadric() {
+  static GLUquadric* const quadric = [] {
+    GLUquadric* made = gluNewQuadric();
+    gluQuadricTexture(made, GL_TRUE);
+    gluQuadricNormals(made, GLU_SMOOTH);
+    return made;
+  }();
+  return quadric;
+}
 
 // Three clips over two frames of one bone (radius 10, length 100); the
 // second frame's key record is `frame1`.

@@ -79,10 +79,10 @@ TEST(ModelFile, BrokenFilesAreRejectedWithOneEntrySayingWhy) {
   for (const auto& [contents, why] : cases) {
     SCOPED_TRACE(contents ? contents : "(no file)");
     TestDir dir;
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
     if (contents) TestDir::write("Models/capsuleman.txt", contents);
     CharacterModel model;
-    EXPECT_FALSE(model.load("Models/capsuleman.txt"));
+    EXPECT_FALSE(model.load("Models/capsuleman.txt", nullptr));
     EXPECT_EQ(TestDir::logEntries(), std::vector<std::string>{"Model Loading Error: " + why + "!"});
     EXPECT_FALSE(model.loaded());
     EXPECT_EQ(model.boneCount(), 0);

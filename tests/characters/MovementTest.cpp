@@ -208,7 +208,7 @@ class Manager : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_CHARACTER_GL();  // the model builds its capsule lists
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
   }
   TestDir dir;
 };
@@ -218,7 +218,7 @@ TEST_F(Manager, InitializePlacesTwentyWithTwoDrawsEachAndLogsItsProgress) {
   TestDir::write("scene/waypoints.txt", gridNetwork(4, 3, 1.5f));
   CharacterManager manager;
   std::srand(77);
-  manager.initialize();
+  manager.initialize(capsuleQuadric());
   EXPECT_EQ(TestDir::logEntries(),
             (std::vector<std::string>{"Starting NPR Demo...", "Loading Models...",
                                       "Loading Waypoints...", "Initializing Characters..."}));
@@ -249,11 +249,11 @@ TEST_F(Manager, UnusableFilesLeaveADemoWithoutCharacters) {
   for (const auto& [modelText, waypointText, entry] : cases) {
     SCOPED_TRACE(entry);
     TestDir caseDir;
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
     if (modelText) TestDir::write("Models/capsuleman.txt", modelText);
     TestDir::write("scene/waypoints.txt", waypointText);
     CharacterManager manager;
-    manager.initialize();
+    manager.initialize(capsuleQuadric());
     const std::vector<std::string> entries = TestDir::logEntries();
     ASSERT_EQ(entries.size(), 5u);
     EXPECT_EQ(entries.back(), "Initializing Characters...");
@@ -268,7 +268,7 @@ TEST_F(Manager, CloseCharactersStepApartInTurnAtTheirOwnHeights) {
   TestDir::write("Models/capsuleman.txt", smallModel);
   TestDir::write("scene/waypoints.txt", "2 0 0 500 1 1 2 0 0 -500 1 2 1");
   CharacterManager manager(2);
-  manager.initialize();
+  manager.initialize(capsuleQuadric());
   ASSERT_EQ(manager.placedCount(), 2);
   Vector3& first = manager.character(0).position;
   Vector3& second = manager.character(1).position;
@@ -285,7 +285,7 @@ TEST_F(Manager, TheShadowPassDrawsOnlyCharactersWhoseShadowsCanBeSeen) {
   TestDir::write("Models/capsuleman.txt", smallModel);
   TestDir::write("scene/waypoints.txt", "2 0 0 500 1 1 2 0 0 -500 1 2 1");
   CharacterManager manager(3);
-  manager.initialize();
+  manager.initialize(capsuleQuadric());
   ASSERT_EQ(manager.placedCount(), 3);
   // The view sees the box 0..1 in x, -1..1 in y and z.
   const Matrix4 ortho = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, -1, 0, 0, 1};
@@ -339,7 +339,7 @@ TEST_P(LongRun, TwentyWalkersStayFiniteOnTheNetworkAndApartWithoutAllocating) {
   TestDir::write("scene/waypoints.txt", waypoints);
   CharacterManager manager;
   std::srand(2024);
-  manager.initialize();
+  manager.initialize(capsuleQuadric());
   ASSERT_EQ(manager.placedCount(), 20);
 
   std::mt19937 frames(7);

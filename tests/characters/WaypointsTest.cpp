@@ -64,7 +64,7 @@ TEST(Waypoints, BrokenFilesAreRejectedWithOneEntryAndAddNothing) {
   for (const auto& [contents, why] : cases) {
     SCOPED_TRACE(contents ? contents : "(no file)");
     TestDir dir;
-    truncatePending = true;
+    Log::instance().truncateAtNextWrite();
     if (contents) TestDir::write("scene/waypoints.txt", contents);
     WaypointNetwork network;
     network.add(Waypoint());

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "camera/Camera.h"
-#include "characters/CharacterModel.h"
+#include "characters/CharacterManager.h"
 #include "gl/Projection.h"
 #include "gl/ShaderPrograms.h"
 #include "gl/Textures.h"
@@ -302,14 +302,15 @@ TEST_F(FramePassesTest, ToggleRebuildsEverythingAndKeepsTheLook) {
   demo.waterMove = 12.5f;
   demo.demoCamera.eye = Vector3(5.0f, 2.0f, 1.0f);
   session.stop();
-  EXPECT_EQ(sharedQuadric, nullptr);
+  EXPECT_EQ(demo.sharedQuadric, nullptr);
   EXPECT_EQ(demo.characters, nullptr);
 
   // As after F1: the new window's initialisation, then frames.
   HeadlessGl::clearErrors();
   ASSERT_TRUE(initDemo(demo, &session.window, &session.keys));
   session.running = true;
-  EXPECT_NE(sharedQuadric, nullptr);
+  EXPECT_NE(demo.sharedQuadric, nullptr);
+  EXPECT_EQ(demo.characters->quadric(), demo.sharedQuadric);
   EXPECT_EQ(demo.compositeStyle, 3);
   EXPECT_EQ(demo.stereoEnabled, 1);
   EXPECT_EQ(demo.eyeOffset, 0.4f);
@@ -391,7 +392,7 @@ TEST_F(MissingExtensionTest, EveryStyleRunsWithWhatIsLeft) {
       EXPECT_TRUE(near(readWindow().at(W / 8, 20), 0, 0, 255));
     }
     session.stop();
-    EXPECT_EQ(sharedQuadric, nullptr);
+    EXPECT_EQ(demo.sharedQuadric, nullptr);
     setExtensionStringSource(nullptr);
     HeadlessGl::windowSystem().procLookup = saved;
   }

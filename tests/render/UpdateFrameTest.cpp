@@ -22,8 +22,7 @@ class UpdateFrameTest : public ::testing::Test {
     window.keys = &keys;
     demo.demoWindow = &window;
     demo.demoKeys = &keys;
-    keepRunning = 1;
-    resetFrameTimer();
+    window.keepRunning = 1;
     system.focus = window.window;
     demo.demoCamera.place(0.0f, 0.3125f, 0.0f, 0.3125f, 0.0f, -1.0f, 0.0f, 1.0f, 0.0f);
     // Placing rests the cursor at the centre, so the mouse turns nothing by itself.
@@ -107,7 +106,8 @@ TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
   const Vector3 eye = demo.demoCamera.eye;
   const Vector3 target = demo.demoCamera.target;
   hold({ws::VkF2});
-  system.cursor = ws::Point{(mouseAreaWidth >> 1) + 40, (mouseAreaHeight >> 1) - 10};
+  system.cursor = ws::Point{(demo.demoCamera.mouseAreaWidth >> 1) + 40,
+                            (demo.demoCamera.mouseAreaHeight >> 1) - 10};
   system.mmTime = 1000;
   updateFrame(500);
   system.mmTime = 2000;
@@ -123,9 +123,10 @@ TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
   system.mmTime = 3000;
   updateFrame(500);
   ASSERT_EQ(system.cursorMoves.size(), 1u);
-  EXPECT_EQ(system.cursor.x, mouseAreaWidth >> 1);
+  EXPECT_EQ(system.cursor.x, demo.demoCamera.mouseAreaWidth >> 1);
   EXPECT_EQ(((demo.demoCamera.target - demo.demoCamera.eye) - (target - eye)).length(), 0.0f);
-  system.cursor = ws::Point{(mouseAreaWidth >> 1) + 40, (mouseAreaHeight >> 1) - 10};
+  system.cursor = ws::Point{(demo.demoCamera.mouseAreaWidth >> 1) + 40,
+                            (demo.demoCamera.mouseAreaHeight >> 1) - 10};
   for (std::uint32_t time : {4000u, 5000u}) {
     system.mmTime = time;
     updateFrame(500);
@@ -137,18 +138,18 @@ TEST_F(UpdateFrameTest, F2FreezesTheCameraButNotTheWater) {
 TEST_F(UpdateFrameTest, EscapeAndF1PostTheirRequests) {
   updateFrame(16);
   EXPECT_TRUE(system.posted.empty());
-  EXPECT_EQ(keepRunning, 1);
+  EXPECT_EQ(window.keepRunning, 1);
 
   hold({ws::VkF1});
   updateFrame(16);
   EXPECT_EQ(postedMessages(), std::vector<std::uint32_t>{MSG_TOGGLE_SCREEN_MODE});
-  EXPECT_EQ(keepRunning, 1);
+  EXPECT_EQ(window.keepRunning, 1);
 
   system.posted.clear();
   hold({ws::VkEscape});
   updateFrame(16);
   EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(window.keepRunning, 0);
 
   // Held keys act again on every frame.
   system.posted.clear();
@@ -182,7 +183,7 @@ TEST_F(UpdateFrameTest, KeysTappedBetweenUpdatesActOnceAndHeldKeysEveryUpdate) {
   const Vector3 eye = demo.demoCamera.eye;
   update(1200);
   EXPECT_EQ(postedMessages(), (std::vector<std::uint32_t>{ws::MsgQuit, MSG_TOGGLE_SCREEN_MODE}));
-  EXPECT_EQ(keepRunning, 0);
+  EXPECT_EQ(window.keepRunning, 0);
   EXPECT_EQ(demo.compositeStyle, 2);
   const float moved = (demo.demoCamera.eye - eye).length();
   EXPECT_GT(moved, 0.0f);

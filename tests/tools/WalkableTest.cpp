@@ -297,7 +297,7 @@ TEST_F(Walkers, StayOnTheFloorsAndOutOfTheWallsForAMinute) {
     TestDir::write("scene/waypoints.txt", file.str());
     CharacterManager manager;
     std::srand(11);
-    manager.initialize();
+    manager.initialize(capsuleQuadric());
     ASSERT_EQ(manager.placedCount(), 20);
     float nearest = 1e9f;
     int onPlatform = 0;

@@ -11,7 +11,7 @@ namespace {
 TEST(Win32Log, EntriesEndInCarriageReturnLineFeedPairs) {
   TestDir dir;
   TestDir::write("Log.txt", "left over from an earlier run\r\n");
-  truncatePending = true;
+  Log::instance().truncateAtNextWrite();
   Log::instance().write("Loading SCN...");
   Log::instance().write(std::string("two\nlines"));
   Log::instance().write("");

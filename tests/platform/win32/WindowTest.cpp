@@ -38,8 +38,8 @@ class Win32WindowTest : public ::testing::Test {
     window.width = 320;
     window.height = 200;
     window.bitsPerPixel = 32;
-    keepRunning = 1;
-    wantFullscreen = 0;
+    window.keepRunning = 1;
+    window.wantFullscreen = 0;
   }
 
   void TearDown() override {
@@ -185,12 +185,12 @@ TEST_F(Win32WindowTest, ClosingQuitsWhileScreenSaverAndPowerDownAreRefused) {
   };
   for (const Case& c : cases) {
     ASSERT_NE(createShownWindow(), nullptr) << c.what;
-    keepRunning = 1;
+    window.keepRunning = 1;
     EXPECT_EQ(SendMessageA(hwnd(window.window), c.message, c.wParam, static_cast<LPARAM>(c.lParam)),
               0)
         << c.what;
     EXPECT_TRUE(IsWindow(hwnd(window.window))) << c.what << ": the loop closes the window";
-    EXPECT_EQ(keepRunning, c.quits ? 0 : 1) << c.what;
+    EXPECT_EQ(window.keepRunning, c.quits ? 0 : 1) << c.what;
     ws::Message message;
     EXPECT_EQ(takeMessage(message), c.quits ? static_cast<UINT>(WM_QUIT) : 0u) << c.what;
     system.destroyWindow(window.window);
@@ -201,15 +201,15 @@ TEST_F(Win32WindowTest, ClosingQuitsWhileScreenSaverAndPowerDownAreRefused) {
 TEST_F(Win32WindowTest, ToggleFlipsTheNextModeAndEndsTheInnerLoop) {
   ASSERT_NE(createShownWindow(), nullptr);
   for (int before : {0, 1}) {
-    wantFullscreen = before;
+    window.wantFullscreen = before;
     requestScreenModeToggle(&window);
     ws::Message message;
     ASSERT_EQ(takeMessage(message), MSG_TOGGLE_SCREEN_MODE);
     system.dispatchMessage(message);
-    EXPECT_EQ(wantFullscreen, 1 - before);
+    EXPECT_EQ(window.wantFullscreen, 1 - before);
     ASSERT_EQ(takeMessage(message), static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(message.window, window.window);
-    EXPECT_EQ(keepRunning, 1);
+    EXPECT_EQ(window.keepRunning, 1);
     EXPECT_TRUE(IsWindow(hwnd(window.window)));
   }
 }
