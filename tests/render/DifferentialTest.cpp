@@ -490,8 +490,9 @@ TEST_F(Differential, EveryFrameIsThePlainFrame) {
   // Flights that once found a fault: 23, a character touching the ground at
   // exactly its depth in the normal image of a resting eye; 64, a character
   // lower than the scene reaches, in the water's shadow, seen through the
-  // near plane.
-  if (!std::getenv("NPR_DIFF_SEED")) seeds.insert(seeds.end(), {23, 64});
+  // near plane; 1030, a tree's sliver seen edge-on from the water, kept or
+  // dropped by how the scene's draws were batched.
+  if (!std::getenv("NPR_DIFF_SEED")) seeds.insert(seeds.end(), {23, 64, 1030});
   for (unsigned seed : seeds) differing += fly(seed, frames);
   const int flights = static_cast<int>(seeds.size());
   const int total = static_cast<int>(std::size(probes)) * 5 + flights * frames;
