@@ -20,7 +20,7 @@ void drawScene(DemoRecord& demo, bool plain, const ViewVolume& view,
   Scene& scene = demo.worldScene;
   if (scene.meshCount > 0 && (!glBindBufferARB || !glClientActiveTextureARB)) return;
   if (plain)
-    scene.drawAsFiled();
+    scene.draw();
   else
     scene.draw(&view, meeting);
 }

@@ -17,7 +17,7 @@ void clearTarget();
 void useProgram(ShaderProgramSet& programs, int slot);
 
 // The scene in `view`, and only where it meets one of `meeting` if given; a
-// plain frame draws it whole, as its file lists it.
+// plain frame draws every piece.
 void drawScene(DemoRecord& demo, bool plain, const ViewVolume& view,
                const std::vector<AxisBox>* meeting = nullptr);
 

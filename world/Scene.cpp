@@ -205,15 +205,17 @@ void SceneMesh::draw(const ViewVolume* view, const std::vector<AxisBox>* meeting
   bindBuffer(GL_ARRAY_BUFFER_ARB, name(colourBuffer));
   glColorPointer(3, GL_FLOAT, 0, source(colourArray));
   bindBuffer(GL_ELEMENT_ARRAY_BUFFER_ARB, name(indexBuffer));
-  // Neighbouring pieces in view go in one draw.
-  auto drawRange = [&](std::int64_t first, std::int64_t end) {
-    const auto count = static_cast<GLsizei>(std::min<std::int64_t>(end - first, INT_MAX));
+  // One draw per piece, never two pieces in one, whether others are left
+  // out or not: the rasterizer batches a draw's triangles from its first,
+  // and whether a sliver seen edge-on is kept can follow the batch it lands
+  // in, so a piece must be drawn the same way however many are drawn.
+  auto drawRange = [&](std::int64_t first, std::int64_t count) {
     const void* at = buffered
                          ? reinterpret_cast<const void*>(static_cast<std::uintptr_t>(4 * first))
                          : static_cast<const void*>(indexArray + first);
-    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, at);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(std::min<std::int64_t>(count, INT_MAX)),
+                   GL_UNSIGNED_INT, at);
   };
-  std::int64_t runFirst = 0, runEnd = 0;
   auto wanted = [&](const ScenePiece& piece) {
     if (view && view->excludesBox(piece.low, piece.high)) return false;
     if (!meeting) return true;
@@ -223,15 +225,9 @@ void SceneMesh::draw(const ViewVolume* view, const std::vector<AxisBox>* meeting
       if (box.meets(other)) return true;
     return false;
   };
-  for (const ScenePiece& piece : pieces) {
-    if (!wanted(piece)) continue;
-    if (piece.firstIndex != runEnd) {
-      if (runEnd > runFirst) drawRange(runFirst, runEnd);
-      runFirst = piece.firstIndex;
-    }
-    runEnd = piece.firstIndex + piece.indexCount;
-  }
-  if (runEnd > runFirst || pieces.empty()) drawRange(runFirst, runEnd);
+  for (const ScenePiece& piece : pieces)
+    if (wanted(piece)) drawRange(piece.firstIndex, piece.indexCount);
+  if (pieces.empty()) drawRange(0, 0);
 
   if (glClientActiveTextureARB) glClientActiveTextureARB(GL_TEXTURE0_ARB);
   glDisableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -239,41 +235,6 @@ void SceneMesh::draw(const ViewVolume* view, const std::vector<AxisBox>* meeting
   glDisableClientState(GL_NORMAL_ARRAY);
   glDisableClientState(GL_VERTEX_ARRAY);
   // The colour array leaves the current colour undefined.
-  glColor3f(1.0f, 1.0f, 1.0f);
-}
-
-void SceneMesh::drawAsFiled() const {
-  if (faceCount <= 0 || !faces) return;
-  std::vector<float> position, texCoord, normal, colour;
-  for (std::vector<float>* array : {&position, &texCoord, &normal, &colour})
-    array->reserve(9 * static_cast<std::size_t>(faceCount));
-  auto put = [](std::vector<float>& array, const SceneVector& v) {
-    array.insert(array.end(), {v.x, v.y, v.z});
-  };
-  for (std::int32_t i = 0; i < faceCount; ++i)
-    for (int k = 0; k < 3; ++k) {
-      const std::int32_t v = faces[i].vertexIndices.corner[k];
-      put(position, positions[v]);
-      put(texCoord, texCoords[faces[i].texCoordIndices.corner[k]]);
-      put(normal, normals[v]);
-      put(colour, faces[i].colour);
-    }
-  bindBuffer(GL_ARRAY_BUFFER_ARB, 0);
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glNormalPointer(GL_FLOAT, 0, normal.data());
-  glVertexPointer(3, GL_FLOAT, 0, position.data());
-  if (glClientActiveTextureARB) glClientActiveTextureARB(GL_TEXTURE0_ARB);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glTexCoordPointer(3, GL_FLOAT, 0, texCoord.data());
-  glEnableClientState(GL_COLOR_ARRAY);
-  glColorPointer(3, GL_FLOAT, 0, colour.data());
-  glDrawArrays(GL_TRIANGLES, 0,
-               static_cast<GLsizei>(std::min<std::int64_t>(3 * std::int64_t{faceCount}, INT_MAX)));
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glDisableClientState(GL_COLOR_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_VERTEX_ARRAY);
   glColor3f(1.0f, 1.0f, 1.0f);
 }
 
@@ -294,11 +255,6 @@ bool Scene::load(const char* path) {
 
 void Scene::draw(const ViewVolume* view, const std::vector<AxisBox>* meeting) {
   for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].draw(view, meeting);
-  resetTexturing();
-}
-
-void Scene::drawAsFiled() const {
-  for (std::int32_t i = 0; i < meshCount; ++i) meshes[i].drawAsFiled();
   resetTexturing();
 }
 

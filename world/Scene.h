@@ -1,6 +1,6 @@
 // The static world: parsed from the scene file, unified per corner into flat
 // arrays, uploaded into five vertex buffers per mesh and drawn with one
-// indexed draw per run of pieces in view.
+// indexed draw per piece in view.
 #pragma once
 
 #include <cstdint>
@@ -53,13 +53,9 @@ class SceneMesh {
   // Builds the arrays unless the parser already has, then fills the buffers.
   // Without the buffer entry points the mesh is drawn from its arrays.
   void upload();
-  // The whole mesh as one draw; or only the pieces in `view`, and only those
-  // meeting one of `meeting`, where given. Neighbouring pieces go in one draw.
+  // Every piece; or only the pieces in `view`, and only those meeting one of
+  // `meeting`, where given. One indexed draw per piece.
   void draw(const ViewVolume* view = nullptr, const std::vector<AxisBox>* meeting = nullptr);
-  // The faces as the file lists them, corner by corner, in one draw from
-  // memory: none of the pieces, shared corners or buffers of draw() take
-  // part, so the two can be held against each other.
-  void drawAsFiled() const;
   void deleteBuffers();
 
   std::int32_t vertexCount = 0, faceCount = 0, texCoordCount = 0;
@@ -101,7 +97,6 @@ class Scene {
   // Parses and builds the arrays without touching GL.
   bool parse(const char* path);
   void draw(const ViewVolume* view = nullptr, const std::vector<AxisBox>* meeting = nullptr);
-  void drawAsFiled() const;
   void deleteBuffers();
   void clear();
 
