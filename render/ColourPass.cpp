@@ -131,7 +131,7 @@ void redrawWhereShadowsFall(DemoRecord& demo, const Frame& frame, const SceneCol
 void drawSceneColour(DemoRecord& demo, const Frame& frame, const EyeView& eye, GLuint shadowImage) {
   RenderTargetSet& targets = demo.renderTargets;
   SceneColour& kept = demo.colourPass.eye[eye.side == EyeSide::Right ? 1 : 0];
-  const std::uint64_t key = viewKey(demo, eye);
+  const std::uint64_t key = eye.key;
   const float lowest = frame.lowestSeenReceiver;
   std::vector<AxisBox> marks;
   bool framed = !demo.characters || demo.characters->shadowReaches(lightDirection(), lowest, marks);
@@ -200,15 +200,6 @@ std::vector<std::int32_t> charactersSeen(DemoRecord& demo, const EyeView& eye) {
 }
 
 }  // namespace
-
-std::uint64_t viewKey(const DemoRecord& demo, const EyeView& eye) {
-  std::uint64_t key = 14695981039346656037ull ^ demo.worldScene.generation;
-  unsigned char bytes[2 * sizeof(Matrix4)];
-  std::memcpy(bytes, eye.view, sizeof(Matrix4));
-  std::memcpy(bytes + sizeof(Matrix4), eye.projection, sizeof(Matrix4));
-  for (unsigned char byte : bytes) key = (key ^ byte) * 1099511628211ull;
-  return key;
-}
 
 std::vector<std::int32_t> colourPass(DemoRecord& demo, const Frame& frame, const EyeView& eye) {
   RenderTargetSet& targets = demo.renderTargets;

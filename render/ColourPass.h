@@ -15,7 +15,3 @@ struct EyeView;
 // Into the eye's colour target. Returns the characters it drew, for the
 // normal pass of the same eye.
 std::vector<std::int32_t> colourPass(DemoRecord& demo, const Frame& frame, const EyeView& eye);
-
-// The scene and the eye's matrices as one number: equal numbers mean the
-// same scene seen the same way.
-std::uint64_t viewKey(const DemoRecord& demo, const EyeView& eye);

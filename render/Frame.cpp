@@ -1,8 +1,23 @@
 #include "render/Frame.h"
 
+#include <cstring>
+
 #include "gl/Projection.h"
 #include "render/DemoRecord.h"
 #include "render/Water.h"
+
+namespace {
+
+std::uint64_t viewKey(const DemoRecord& demo, const EyeView& eye) {
+  std::uint64_t key = 14695981039346656037ull ^ demo.worldScene.generation;
+  unsigned char bytes[2 * sizeof(Matrix4)];
+  std::memcpy(bytes, eye.view, sizeof(Matrix4));
+  std::memcpy(bytes + sizeof(Matrix4), eye.projection, sizeof(Matrix4));
+  for (unsigned char byte : bytes) key = (key ^ byte) * 1099511628211ull;
+  return key;
+}
+
+}  // namespace
 
 Frame frameOf(const DemoRecord& demo, bool plain) {
   Frame frame;
@@ -27,6 +42,7 @@ EyeView eyeOf(const DemoRecord& demo, int eye) {
   view.pose = demo.demoCamera.poseOf(view.offset);
   Camera::poseMatrix(view.pose, view.view);
   view.volume = ViewVolume(view.projection, view.view);
+  view.key = viewKey(demo, view);
   return view;
 }
 

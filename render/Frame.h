@@ -2,6 +2,8 @@
 // drawn plain, and each eye's view with the volume it shows.
 #pragma once
 
+#include <cstdint>
+
 #include "base/Math.h"
 #include "camera/Camera.h"
 #include "gl/ViewVolume.h"
@@ -22,6 +24,9 @@ struct EyeView {
   Matrix4 projection = {};
   Matrix4 view = {};
   ViewVolume volume;
+  // The scene and the eye's matrices as one number: equal numbers mean the
+  // same scene seen the same way.
+  std::uint64_t key = 0;
 };
 
 struct Frame {

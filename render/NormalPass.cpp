@@ -6,7 +6,6 @@
 #include "gl/Extensions.h"
 #include "gl/RenderTargets.h"
 #include "gl/ShaderPrograms.h"
-#include "render/ColourPass.h"
 #include "render/DemoRecord.h"
 #include "render/Drawing.h"
 #include "render/Frame.h"
@@ -29,7 +28,7 @@ void drawSceneNormals(DemoRecord& demo, const Frame& frame, const EyeView& eye,
                       const std::function<void()>& water) {
   RenderTargetSet& targets = demo.renderTargets;
   NormalPassKeeps::SceneNormals& normals = demo.normalPass.eye[eye.side == EyeSide::Right ? 1 : 0];
-  const std::uint64_t key = viewKey(demo, eye);
+  const std::uint64_t key = eye.key;
   const int target = eye.targets.normal;
   const int size = targets.size(target);
   const bool resting = key == normals.lastKey;
