@@ -356,17 +356,17 @@ void BM_DemoOverFloor(benchmark::State& state) {
     floorFrame();
   }
   glFinish();
-  std::vector<double> demo, floor, ratio, cpuRatio;
+  std::vector<double> demoTimes, floor, ratio, cpuRatio;
   for (auto _ : state) {
     const Timed ours = timedFrame(demoFrame);
     const Timed floors = timedFrame(floorFrame);
-    demo.push_back(ours.wall);
+    demoTimes.push_back(ours.wall);
     floor.push_back(floors.wall);
     ratio.push_back(ours.wall / floors.wall);
     cpuRatio.push_back(ours.cpu / floors.cpu);
     state.SetIterationTime((ours.wall + floors.wall) / 1000.0);
   }
-  state.counters["demo_ms"] = percentile(demo, 0.5);
+  state.counters["demo_ms"] = percentile(demoTimes, 0.5);
   state.counters["floor_ms"] = percentile(floor, 0.5);
   state.counters["cpu_ratio"] = percentile(cpuRatio, 0.5);
   state.counters["ratio"] = percentile(ratio, 0.5);
