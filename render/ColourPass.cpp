@@ -20,6 +20,11 @@ namespace {
 
 using SceneColour = ColourPassKeeps::SceneColour;
 
+std::vector<AxisBox> widened(std::vector<AxisBox> boxes, float by) {
+  for (AxisBox& box : boxes) box = widened(box, by);
+  return boxes;
+}
+
 struct PixelRect {
   int left = 0, bottom = 0, right = 0, top = 0;  // right and top just past the last pixel
 };

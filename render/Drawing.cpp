@@ -32,8 +32,3 @@ void drawCharacters(DemoRecord& demo, bool plain, const std::vector<std::int32_t
   else
     demo.characters->drawOnly(shown);
 }
-
-std::vector<AxisBox> widened(std::vector<AxisBox> boxes, float by) {
-  for (AxisBox& box : boxes) box = widened(box, by);
-  return boxes;
-}

@@ -25,5 +25,3 @@ void drawScene(DemoRecord& demo, bool plain, const ViewVolume& view,
 // without unit selection. Plain frames draw every one of them, others those
 // `shown`.
 void drawCharacters(DemoRecord& demo, bool plain, const std::vector<std::int32_t>& shown);
-
-std::vector<AxisBox> widened(std::vector<AxisBox> boxes, float by);
